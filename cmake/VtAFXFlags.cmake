@@ -1,0 +1,32 @@
+# Compiler settings every target of the project links through `vtafx_flags`.
+#
+# The lens models and the resamplers must reproduce their reference results to the last
+# bit, so the compiler may never fuse or reorder floating-point operations: no contraction
+# into FMA, no fast-math, and no -march=native (which would let the compiler pick FMA or
+# AVX code paths on the build machine).
+
+add_library(vtafx_flags INTERFACE)
+
+if(MSVC)
+  target_compile_options(vtafx_flags INTERFACE /fp:precise /W4 /permissive- /utf-8)
+else()
+  target_compile_options(vtafx_flags INTERFACE
+    -ffp-contract=off -fno-fast-math
+    -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion
+    -Wcast-align -Wnon-virtual-dtor -Wold-style-cast -Woverloaded-virtual
+    -Wnull-dereference -Wdouble-promotion -Wformat=2 -Wimplicit-fallthrough)
+  if(CMAKE_SYSTEM_PROCESSOR MATCHES "x86_64|AMD64|amd64" AND NOT CMAKE_SIZEOF_VOID_P EQUAL 4)
+    # x86-64 always has SSE2; keeping the scalar maths on SSE (not x87) is what makes
+    # double results identical across compilers. Anything newer is chosen at run time.
+    target_compile_options(vtafx_flags INTERFACE -msse2 -mfpmath=sse)
+  endif()
+endif()
+
+if(VTAFX_SANITIZE)
+  if(MSVC)
+    message(FATAL_ERROR "VTAFX_SANITIZE is only supported with GCC and Clang")
+  endif()
+  target_compile_options(vtafx_flags INTERFACE
+    -fsanitize=${VTAFX_SANITIZE} -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  target_link_options(vtafx_flags INTERFACE -fsanitize=${VTAFX_SANITIZE})
+endif()
