@@ -1,0 +1,3 @@
+#include "Lens/ModelFamilies.h"
+
+void PrepareAnamorphicKind(LensModel& model) { (void)model; }

@@ -1,0 +1,3 @@
+#include "Lens/ModelFamilies.h"
+
+void PrepareFisheyeKind(LensModel& model) { (void)model; }
