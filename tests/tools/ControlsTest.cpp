@@ -96,30 +96,19 @@ TEST(Controls, ParsesValuesByKind) {
     EXPECT_EQ(UsageMessage([&] { ParseControlValue(controls[b.control], b.text); }), b.message);
 }
 
-TEST(ControlValues, InterpolatesKeyframesAndHoldsOutside) {
+TEST(ControlValues, KeyframesAreSortedAndReplaceEarlierValues) {
   auto controls = SampleControls();
   ControlSettings settings;
+  SetConstant(settings, controls[5], {1, 0});
   SetKeyframes(settings, controls[5], {{1100, {-0.062, 0}}, {1001, {-0.05, 0}}, {1200, {0.5, 0}}});
   const ControlSetting* s = FindSetting(settings, 6);
   ASSERT_NE(s, nullptr);
-  struct Case {
-    double frame;
-    double expected;
-  } cases[] = {
-      {900, -0.05},
-      {1001, -0.05},
-      {1050, -0.05 + (-0.062 - -0.05) * (49.0 / 99.0)},
-      {1100, -0.062},
-      {1150, -0.062 + (0.5 - -0.062) * 0.5},
-      {1200, 0.5},
-      {5000, 0.5},
-  };
-  for (const Case& c : cases) EXPECT_EQ(ValueAtFrame(*s, c.frame).x, c.expected) << c.frame;
-
-  SetKeyframes(settings, controls[3], {{0, {0, 10}}, {10, {100, 20}}});
-  ControlValue p = ValueAtFrame(*FindSetting(settings, 4), 2.5);
-  EXPECT_EQ(p.x, 25.0);
-  EXPECT_EQ(p.y, 12.5);
+  ASSERT_EQ(s->keys.size(), 3u);
+  EXPECT_EQ(s->keys[0].frame, 1001);
+  EXPECT_EQ(s->keys[1].frame, 1100);
+  EXPECT_EQ(s->keys[2].frame, 1200);
+  EXPECT_EQ(s->keys[0].value.x, -0.05);
+  EXPECT_EQ(settings.settings.size(), 1u);
 }
 
 TEST(ControlValues, RefusesBadKeyframes) {
@@ -162,7 +151,9 @@ TEST(Preset, NamesFileAndControlInErrors) {
       {R"({"Pixel Aspect": true})", "p.json: \"Pixel Aspect\" does not take a boolean"},
       {R"({"Pixel Aspect": 20})", "p.json: \"Pixel Aspect\" must be between 0.1 and 10, not 20"},
       {R"({"Pixel Aspect": {"1": 1}})", "p.json: \"Pixel Aspect\" cannot be animated; give it one value"},
-      {R"({"R4 C2": {"first": 1}})", "p.json: \"R4 C2\" has the keyframe \"first\", which is not a frame number"},
+      {R"({"R4 C2": {"first": 1}})", "p.json: \"R4 C2\" has the keyframe \"first\", which is not a whole frame number"},
+      {R"({"R4 C2": {"1.5": 1}})", "p.json: \"R4 C2\" has the keyframe \"1.5\", which is not a whole frame number"},
+      {R"({"R4 C2": {}})", "p.json: \"R4 C2\" has an empty set of keyframes"},
   };
   for (const Case& c : cases) {
     JsonValue doc;

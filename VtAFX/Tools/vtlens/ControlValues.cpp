@@ -1,7 +1,6 @@
 #include "ControlValues.h"
 
 #include <algorithm>
-#include <cmath>
 
 #include "ToolError.h"
 
@@ -13,8 +12,6 @@ ControlSetting& SettingFor(ControlSettings& settings, int index) {
   settings.settings.push_back(ControlSetting{index, {}});
   return settings.settings.back();
 }
-
-double Lerp(double a, double b, double t) { return a + (b - a) * t; }
 
 }  // namespace
 
@@ -28,8 +25,9 @@ void SetKeyframes(ControlSettings& settings, const Control& control, std::vector
     throw UsageError("\"" + control.name + "\" cannot be animated; give it one value");
   if (keys.empty()) throw UsageError("\"" + control.name + "\" has an empty set of keyframes");
   for (const Keyframe& k : keys) {
-    if (!std::isfinite(k.frame))
-      throw UsageError("\"" + control.name + "\" has a keyframe at a frame that is not a number");
+    if (k.frame < -kMaxKeyframeFrame || k.frame > kMaxKeyframeFrame)
+      throw UsageError("\"" + control.name + "\" has a keyframe at frame " + std::to_string(k.frame) +
+                       ", beyond the frames a shot can have");
     CheckControlValue(control, k.value);
   }
   std::stable_sort(keys.begin(), keys.end(),
@@ -38,20 +36,6 @@ void SetKeyframes(ControlSettings& settings, const Control& control, std::vector
     if (keys[i].frame == keys[i - 1].frame)
       throw UsageError("\"" + control.name + "\" has two keyframes on one frame");
   SettingFor(settings, control.index).keys = std::move(keys);
-}
-
-ControlValue ValueAtFrame(const ControlSetting& setting, double frame) {
-  const std::vector<Keyframe>& keys = setting.keys;
-  if (keys.empty()) return ControlValue{};
-  if (!(frame > keys.front().frame)) return keys.front().value;  // also a NaN frame
-  if (frame >= keys.back().frame) return keys.back().value;
-  size_t i = 1;
-  while (keys[i].frame < frame) ++i;  // ends: keys.back().frame > frame
-  const Keyframe& a = keys[i - 1];
-  const Keyframe& b = keys[i];
-  if (frame == b.frame) return b.value;
-  double t = (frame - a.frame) / (b.frame - a.frame);
-  return ControlValue{Lerp(a.value.x, b.value.x, t), Lerp(a.value.y, b.value.y, t)};
 }
 
 void ApplyAssignment(ControlSettings& settings, const std::vector<Control>& controls,

@@ -1,5 +1,7 @@
 // The values a user gave to the effect's controls: each either one value for the whole
-// shot or keyframes (frame number to value) for the animatable controls.
+// shot or keyframes (frame number to value) for the animatable controls. They are checked
+// here, where a mistake can still be named to the user, and then handed to the harness's
+// parameter store, which interpolates keyframes as the host does.
 #pragma once
 
 #include <string>
@@ -8,7 +10,7 @@
 #include "Controls.h"
 
 struct Keyframe {
-  double frame = 0;
+  long frame = 0;
   ControlValue value;
 };
 
@@ -32,9 +34,9 @@ void SetConstant(ControlSettings& settings, const Control& control, const Contro
 // error for a control the host cannot animate, for no keys or two keys on one frame.
 void SetKeyframes(ControlSettings& settings, const Control& control, std::vector<Keyframe> keys);
 
-// The setting's value at `frame`: held before the first key and after the last,
-// interpolated linearly in between, each coordinate as a + (b - a) * ((f - f0) / (f1 - f0)).
-ControlValue ValueAtFrame(const ControlSetting& setting, double frame);
+// Frames a keyframe may sit on: whole numbers within +-kMaxKeyframeFrame, which keeps
+// their times inside the host's 32-bit time values.
+constexpr long kMaxKeyframeFrame = 10000000;
 
 // Applies one "NAME=VALUE" assignment (NAME a displayed name or index). Throws usage errors.
 void ApplyAssignment(ControlSettings& settings, const std::vector<Control>& controls,

@@ -1,5 +1,6 @@
 #include "Preset.h"
 
+#include <cmath>
 #include <fstream>
 #include <sstream>
 
@@ -57,9 +58,12 @@ void ApplyPreset(ControlSettings& settings, const std::vector<Control>& controls
       std::vector<Keyframe> keys;
       for (const auto& key : member.second.members) {
         Keyframe k;
-        if (!ParseNumber(key.first, k.frame))
+        double frame = 0;
+        if (!ParseNumber(key.first, frame) || frame != std::floor(frame) ||
+            std::fabs(frame) > static_cast<double>(kMaxKeyframeFrame))
           throw UsageError(where + ": \"" + control->name + "\" has the keyframe \"" + key.first +
-                           "\", which is not a frame number");
+                           "\", which is not a whole frame number");
+        k.frame = static_cast<long>(frame);
         k.value = PresetValue(*control, key.second, where);
         keys.push_back(k);
       }
