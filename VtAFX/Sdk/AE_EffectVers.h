@@ -1,0 +1,10 @@
+/* Effect API level these headers describe. */
+#ifndef VTAFX_SDK_AE_EFFECTVERS_H
+#define VTAFX_SDK_AE_EFFECTVERS_H
+
+#define PF_AE_PLUG_IN_VERSION 13
+#define PF_AE_PLUG_IN_SUBVERS 28
+#define PF_PLUG_IN_VERSION PF_AE_PLUG_IN_VERSION
+#define PF_PLUG_IN_SUBVERS PF_AE_PLUG_IN_SUBVERS
+
+#endif

@@ -1,0 +1,190 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <limits>
+
+#include "LensTestSupport.h"
+
+namespace {
+
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+const double kInf = std::numeric_limits<double>::infinity();
+
+struct IdentityCase {
+  const char* what;
+  LensParams params;
+  int32_t identity;
+};
+
+LensParams Classic(double quadratic, double eccentricity, double vScale) {
+  LensParams p = NeutralParams(kModelClassic);
+  p.quadratic = quadratic;
+  p.eccentricity = eccentricity;
+  p.vScale = vScale;
+  return p;
+}
+
+LensParams Squeezed(LensParams p, double squeeze) {
+  p.squeeze = squeeze;
+  return p;
+}
+
+TEST(LensModel, IdentityTestPerKind) {
+  const IdentityCase cases[] = {
+      {"classic neutral, any eccentricity", Classic(0.0, 7.5, 1.0), 1},
+      {"classic vertical scale", Classic(0.0, 1.0, 2.0), 0},
+      {"classic NaN quadratic", Classic(kNaN, 1.0, 1.0), 0},
+      {"radial 4 neutral", NeutralParams(kModelRadial4), 1},
+      {"radial 4 tiny VCTR", KindParams(kModelRadial4, {{7, 1e-300}}), 0},
+      {"radial 4 slot 8 ignored", KindParams(kModelRadial4, {{8, 5.0}}), 1},
+      {"std radial 4 NaN C4", KindParams(kModelStdRadial4, {{3, kNaN}}), 0},
+      {"squash neutral", NeutralParams(kModelRadialSquash), 1},
+      {"squash ECC 0", KindParams(kModelRadialSquash, {{3, 0.0}}), 0},
+      {"squash VCTR", KindParams(kModelRadialSquash, {{6, 0.1}}), 0},
+      {"anamorphic neutral, squeeze 2", Squeezed(NeutralParams(kModelAnamorphic6), 2.0), 1},
+      {"anamorphic rotation", KindParams(kModelAnamorphic6, {{22, 0.1}}), 0},
+      {"anamorphic CY66", KindParams(kModelAnamorphic6, {{17, 0.01}}), 0},
+      {"std anamorphic NaN VSCL", KindParams(kModelStdAnamorphic6, {{21, kNaN}}), 0},
+      {"merged neutral", NeutralParams(kModelAnamorphicMerged6), 1},
+      {"merged HSCL", KindParams(kModelAnamorphicMerged6, {{11, 1.5}}), 0},
+      {"std merged rotation", KindParams(kModelStdAnamorphicMerged6, {{13, -0.2}}), 0},
+      {"std merged slot 14 ignored", KindParams(kModelStdAnamorphicMerged6, {{14, 3.0}}), 1},
+      {"stereographic neutral", NeutralParams(kModelFisheyeStereographic), 0},
+      {"equidistant neutral", NeutralParams(kModelFisheyeEquidistant), 0},
+      {"equisolid neutral", NeutralParams(kModelFisheyeEquisolid), 0},
+      {"orthographic neutral", NeutralParams(kModelFisheyeOrthographic), 0},
+  };
+  for (const IdentityCase& c : cases) {
+    LensModel model;
+    SetParameters(model, c.params, 1.5);
+    EXPECT_EQ(model.isIdentity, c.identity) << c.what;
+  }
+}
+
+TEST(LensModel, KindsOutsideTheTableAreIdentityAndInstallNothing) {
+  const Point2 points[] = {{0.25, -0.75}, {kNaN, 1.0}, {-kInf, kInf}, {1e300, -0.0}};
+  for (const ModelKind kind : {-1, 0, 13, INT_MAX, INT_MIN}) {
+    LensModel model;
+    LensParams params = NeutralParams(kModelRadial4);
+    params.coef[0] = 0.5;  // coefficients of another kind must not matter
+    params.kind = kind;
+    SetParameters(model, params, 1.0);
+    EXPECT_EQ(model.isIdentity, 1) << kind;
+    EXPECT_EQ(model.distortFn, nullptr) << kind;
+    EXPECT_EQ(model.undistortFn, nullptr) << kind;
+    for (const Point2& p : points) {
+      int32_t valid = -7;
+      const Point2 d = Distort(model, p, 1.0, &valid);
+      EXPECT_POINT_BITS(d, p.x, p.y);
+      EXPECT_EQ(valid, 1);
+      valid = -7;
+      const Point2 u = Undistort(model, p, 1.0, &valid);
+      EXPECT_POINT_BITS(u, p.x, p.y);
+      EXPECT_EQ(valid, 1);
+    }
+  }
+}
+
+TEST(LensModel, IdentityStillInstallsTheKindButEntryPointsBypassIt) {
+  LensModel model;
+  SetParameters(model, NeutralParams(kModelRadialSquash), 16.0 / 9.0);
+  ASSERT_EQ(model.isIdentity, 1);
+  EXPECT_NE(model.distortFn, nullptr);
+  EXPECT_NE(model.undistortFn, nullptr);
+  const Point2 p{0.8125, -0.3};
+  int32_t valid = 0;
+  const Point2 d = Distort(model, p, 1.0, &valid);
+  EXPECT_POINT_BITS(d, 0.8125, -0.3);
+  EXPECT_EQ(valid, 1);
+  const Point2 u = Undistort(model, p, 1.0, nullptr);
+  EXPECT_POINT_BITS(u, 0.8125, -0.3);
+}
+
+TEST(LensModel, ModelFrameConstants) {
+  for (const double aspect : {1.0, 16.0 / 9.0, 2.39, 0.5}) {
+    LensModel model;
+    SetParameters(model, KindParams(kModelRadial4, {{0, 0.1}}), aspect);
+    const Frame f(aspect);
+    EXPECT_TRUE(SameBits(model.toModelX, f.toX)) << aspect;
+    EXPECT_TRUE(SameBits(model.toModelY, f.toY)) << aspect;
+    EXPECT_TRUE(SameBits(model.fromModelX, f.fromX)) << aspect;
+    EXPECT_TRUE(SameBits(model.fromModelY, f.fromY)) << aspect;
+    // The image corner lies at model-frame radius 1.
+    const double cx = model.toModelX;
+    const double cy = model.toModelY;
+    EXPECT_NEAR(cx * cx + cy * cy, 1.0, 1e-15);
+  }
+}
+
+TEST(LensModel, SetParametersAgainReplacesTheKind) {
+  LensModel model;
+  SetParameters(model, KindParams(kModelRadial4, {{0, 0.2}}), 1.0);
+  ASSERT_NE(model.distortFn, nullptr);
+  LensParams unknown = NeutralParams(kModelRadial4);
+  unknown.kind = -1;
+  SetParameters(model, unknown, 1.0);
+  EXPECT_EQ(model.distortFn, nullptr);
+  EXPECT_EQ(model.undistortFn, nullptr);
+  int32_t valid = 0;
+  const Point2 d = Distort(model, Point2{0.5, 0.5}, 1.0, &valid);
+  EXPECT_POINT_BITS(d, 0.5, 0.5);
+  EXPECT_EQ(valid, 1);
+}
+
+TEST(LensModel, ClassicSimpleFormFlag) {
+  struct Case {
+    double cubic, quartic, eccentricity, vScale;
+    int32_t simple;
+  } const cases[] = {
+      {0.0, 0.0, 1.0, 1.0, 1},  {0.01, 0.0, 1.0, 1.0, 0}, {0.0, -0.01, 1.0, 1.0, 0},
+      {0.0, 0.0, 0.9, 1.0, 0},  {0.0, 0.0, 1.0, 1.1, 0},  {kNaN, 0.0, 1.0, 1.0, 0},
+  };
+  for (const Case& c : cases) {
+    LensParams p = Classic(0.1, c.eccentricity, c.vScale);
+    p.cubic = c.cubic;
+    p.quartic = c.quartic;
+    LensModel model;
+    SetParameters(model, p, 1.0);
+    EXPECT_EQ(model.simpleForm, c.simple);
+  }
+  // Only the classic kind has a simple form among the polynomial kinds.
+  LensModel model;
+  SetParameters(model, NeutralParams(kModelRadial4), 1.0);
+  EXPECT_EQ(model.simpleForm, 0);
+}
+
+// Every kind, with strong coefficients, must map hostile input without crashing or
+// hanging and must always write its validity.
+TEST(LensModel, EveryKindSurvivesNonFiniteAndHugeInput) {
+  LensParams strong[12];
+  for (ModelKind kind = 1; kind <= 12; ++kind) {
+    LensParams& p = strong[kind - 1];
+    p = NeutralParams(kind);
+    for (int i = 0; i < 3; ++i) {
+      p.coef[i] = -0.9 + 0.7 * i;
+    }
+  }
+  strong[0].quadratic = -0.3;
+  strong[0].cubic = 0.2;
+  strong[0].eccentricity = -0.5;
+  const Point2 points[] = {{kNaN, 0.0}, {0.0, kNaN}, {kInf, 1.0}, {-kInf, -kInf},
+                           {1e300, 1e300}, {-1e-300, 5e-324}, {0.0, 0.0}, {3.0, -2.0}};
+  for (ModelKind kind = 1; kind <= 12; ++kind) {
+    for (const double aspect : {1.0, 2.0}) {
+      LensModel model;
+      SetParameters(model, strong[kind - 1], aspect);
+      for (const Point2& p : points) {
+        int32_t valid = -1;
+        Distort(model, p, 1.0, &valid);
+        EXPECT_TRUE(valid == 0 || valid == 1) << kind;
+        valid = -1;
+        Undistort(model, p, 1.0, &valid);
+        EXPECT_TRUE(valid == 0 || valid == 1) << kind;
+        Distort(model, p, 1.0, nullptr);
+        Undistort(model, p, 1.0, nullptr);
+      }
+    }
+  }
+}
+
+}  // namespace

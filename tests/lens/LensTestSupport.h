@@ -1,0 +1,69 @@
+// Shared helpers of the lens tests: neutral parameter blocks, the model frame written out
+// plainly, and bit-exact comparison.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <initializer_list>
+#include <utility>
+
+#include "Lens/LensModel.h"
+
+// Parameters of `kind` with every coefficient neutral (scales 1, everything else 0).
+inline LensParams NeutralParams(ModelKind kind) {
+  LensParams p;
+  ResetLensParams(p);
+  p.kind = kind;
+  for (double& c : p.coef) {
+    c = 0.0;
+  }
+  switch (kind) {
+    case kModelRadialSquash:
+      p.coef[3] = p.coef[4] = 1.0;
+      break;
+    case kModelAnamorphic6:
+    case kModelStdAnamorphic6:
+      p.coef[20] = p.coef[21] = 1.0;
+      break;
+    case kModelAnamorphicMerged6:
+    case kModelStdAnamorphicMerged6:
+      p.coef[11] = p.coef[12] = 1.0;
+      break;
+    default:
+      if (kind >= kModelFisheyeStereographic && kind <= kModelFisheyeOrthographic) {
+        p.coef[4] = p.coef[5] = 1.0;
+      }
+      break;
+  }
+  return p;
+}
+
+// Neutral parameters of `kind` with the listed slots overwritten.
+inline LensParams KindParams(ModelKind kind, std::initializer_list<std::pair<int, double>> set) {
+  LensParams p = NeutralParams(kind);
+  for (const auto& slot : set) {
+    p.coef[slot.first] = slot.second;
+  }
+  return p;
+}
+
+// The model frame for `aspect`, computed the plain way.
+struct Frame {
+  double toX, toY, fromX, fromY;
+  explicit Frame(double aspect) {
+    const double d = std::sqrt(aspect * aspect + 1.0);
+    toX = aspect / d;
+    toY = -1.0 / d;
+    fromX = d / aspect;
+    fromY = -d;
+  }
+};
+
+inline bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+#define EXPECT_POINT_BITS(p, ex, ey)                                              \
+  do {                                                                            \
+    EXPECT_TRUE(SameBits((p).x, (ex))) << "x " << (p).x << " expected " << (ex);  \
+    EXPECT_TRUE(SameBits((p).y, (ey))) << "y " << (p).y << " expected " << (ey);  \
+  } while (0)
