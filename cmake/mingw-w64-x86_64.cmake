@@ -27,8 +27,10 @@ foreach(kind EXE SHARED MODULE)
   set(CMAKE_${kind}_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 endforeach()
 
-# Programs built here can run on this machine under Wine (scripts/wine runs them).
+# Programs built here run on this machine under Wine: build steps that run a tool of the
+# project (the property list writer) and tests. The Wine prefix lives in the build tree.
 if(NOT DEFINED CMAKE_CROSSCOMPILING_EMULATOR)
   get_filename_component(_vtafx_root "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR "${_vtafx_root}/scripts/wine")
+  set(CMAKE_CROSSCOMPILING_EMULATOR
+      "${_vtafx_root}/scripts/wine;--prefix;${CMAKE_BINARY_DIR}/wineprefix")
 endif()

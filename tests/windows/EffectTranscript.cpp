@@ -145,7 +145,7 @@ void AppendOutData(std::string& out, const PF_OutData& o) {
 
 std::string DescribePipl(const harness::PiplInfo& pipl) {
   std::string out;
-  Append(out, "properties %zu\n", pipl.properties.size());
+  Append(out, "properties %d\n", int(pipl.properties.size()));
   for (const harness::PiplProperty& p : pipl.properties) {
     Append(out, "%s %s id %" PRIu32 " length %" PRIu32 " data %s\n", Code(p.vendor).c_str(),
            Code(p.key).c_str(), p.id, p.length, Hex(p.data.data(), p.data.size()).c_str());
@@ -168,13 +168,13 @@ std::string DescribePipl(const harness::PiplInfo& pipl) {
 
 std::string DescribeParams(const harness::EffectHost& host) {
   std::string out;
-  Append(out, "num_params %d, declared %zu\n", int(host.DeclaredParamCount()),
-         host.Params().size());
+  Append(out, "num_params %d, declared %d\n", int(host.DeclaredParamCount()),
+         int(host.Params().size()));
   for (size_t i = 0; i < host.Params().size(); ++i) {
     const harness::ParamDecl& decl = host.Params()[i];
     const PF_ParamDef& d = decl.def;
-    Append(out, "%zu: type %d id %s name \"%s\" flags 0x%x ui_flags 0x%x ui %dx%d group %d\n",
-           i, int(d.param_type), Code(uint32_t(d.uu.id)).c_str(),
+    Append(out, "%d: type %d id %s name \"%s\" flags 0x%x ui_flags 0x%x ui %dx%d group %d\n",
+           int(i), int(d.param_type), Code(uint32_t(d.uu.id)).c_str(),
            Escaped(Field(d.name, sizeof d.name)).c_str(), unsigned(d.flags),
            unsigned(d.ui_flags), int(d.ui_width), int(d.ui_height), int(decl.group));
     switch (d.param_type) {
@@ -349,7 +349,7 @@ bool RenderFrames(harness::EffectHost& host, const std::string& dir) {
     const Frame& frame = frames[i];
     harness::EffectInstance instance(host);
     instance.SetLayerSize(kLayerWidth, kLayerHeight);
-    Append(log, "frame %02zu: lens model %d, distort mode %d, filter %d, %s\n", i,
+    Append(log, "frame %02d: lens model %d, distort mode %d, filter %d, %s\n", int(i),
            frame.lensModel, frame.distortMode, frame.filter, DepthName(frame.depth));
     Set(instance, "Lens Model", frame.lensModel, 0, log);
     Set(instance, "Distort Mode", frame.distortMode, 0, log);
@@ -387,7 +387,7 @@ bool RenderFrames(harness::EffectHost& host, const std::string& dir) {
            int(out.originY), int(result.outputPaddingIntact), int(result.inputIntact),
            int(result.rowsIterated));
     char name[32];
-    std::snprintf(name, sizeof name, "frame-%02zu.raw", i);
+    std::snprintf(name, sizeof name, "frame-%02d.raw", int(i));
     ok = WriteFile(dir, name, out.pixels.data(), out.pixels.size()) && ok;
   }
   return WriteText(dir, "frames.txt", log) && ok;
