@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <new>
 #include <vector>
 
 #include "LensTestSupport.h"
-#include "support/FailingArrayNew.h"
 
 namespace {
 
@@ -175,51 +173,4 @@ TEST(ClassicModel, ExactPoints) {
   const Point2 out = Undistort(model, {5.0, 0.0}, 1.0, &valid);
   EXPECT_POINT_BITS(out, 5.0 * model.radialTable.endRatio, 0.0);
   EXPECT_EQ(valid, 1);
-}
-
-TEST(ClassicModel, RepeatedSetUpReleasesEarlierTables) {
-  const int64_t before = LiveArrayAllocations();
-  {
-    LensModel model;
-    struct Step {
-      LensParams params;
-      int64_t arrays;  // arrays the record owns afterwards
-    };
-    LensParams radial = NeutralParams(kModelRadial4);
-    radial.coef[0] = -0.1;
-    const Step steps[] = {
-        {ClassicParams({0.1, 0, 0.01, -0.5, 1, 0, 0}), 6},  // two tables
-        {ClassicParams({0.1, 0, 0.01, -0.5, 1, 0, 0}), 6},  // same again: rebuilt
-        {ClassicParams({-0.05, 0.01, 0, 1, 1, 0, 0}), 3},   // one table
-        {radial, 0},                                        // no tables
-        {ClassicParams({0, 0, 0, 1, 1, 0, 0}), 3},          // identity still builds one
-    };
-    for (const Step& s : steps) {
-      SetParameters(model, s.params, kWide);
-      EXPECT_EQ(LiveArrayAllocations(), before + s.arrays) << s.params.kind;
-    }
-  }
-  EXPECT_EQ(LiveArrayAllocations(), before);
-}
-
-TEST(ClassicModel, AllocationFailureLeavesTheRecordSafe) {
-  // Two tables: three arrays and one spline scratch block each, eight allocations.
-  const LensParams twoTables = ClassicParams({0.1, 0, 0.01, -0.5, 1, 0, 0});
-  for (int32_t failing = 1; failing <= 8; ++failing) {
-    const int64_t before = LiveArrayAllocations();
-    {
-      LensModel model;
-      SetParameters(model, ClassicParams({-0.05, 0, 0, 1, 1, 0, 0}), kWide);
-      FailArrayAllocation(failing);
-      EXPECT_THROW(SetParameters(model, twoTables, kWide), std::bad_alloc) << failing;
-      FailArrayAllocation(0);
-      EXPECT_EQ(LiveArrayAllocations(), before) << failing;
-      EXPECT_EQ(model.radialTable.distorted, nullptr);
-      EXPECT_EQ(model.negativeRadialTable.curvature, nullptr);
-      // The record can be set up again afterwards.
-      SetParameters(model, twoTables, kWide);
-      EXPECT_EQ(LiveArrayAllocations(), before + 6);
-    }
-    EXPECT_EQ(LiveArrayAllocations(), before) << failing;
-  }
 }
