@@ -136,8 +136,8 @@ TEST(LensModel, ClassicSimpleFormFlag) {
     double cubic, quartic, eccentricity, vScale;
     int32_t simple;
   } const cases[] = {
-      {0.0, 0.0, 1.0, 1.0, 1},  {0.01, 0.0, 1.0, 1.0, 0}, {0.0, -0.01, 1.0, 1.0, 0},
-      {0.0, 0.0, 0.9, 1.0, 0},  {0.0, 0.0, 1.0, 1.1, 0},  {kNaN, 0.0, 1.0, 1.0, 0},
+      {0.0, 0.0, 1.0, 1.0, 1}, {0.01, 0.0, 1.0, 1.0, 0}, {0.0, -0.01, 1.0, 1.0, 0},
+      {0.0, 0.0, 0.9, 1.0, 0}, {0.0, 0.0, 1.0, 1.1, 0},  {kNaN, 0.0, 1.0, 1.0, 0},
   };
   for (const Case& c : cases) {
     LensParams p = Classic(0.1, c.eccentricity, c.vScale);
@@ -167,8 +167,8 @@ TEST(LensModel, EveryKindSurvivesNonFiniteAndHugeInput) {
   strong[0].quadratic = -0.3;
   strong[0].cubic = 0.2;
   strong[0].eccentricity = -0.5;
-  const Point2 points[] = {{kNaN, 0.0}, {0.0, kNaN}, {kInf, 1.0}, {-kInf, -kInf},
-                           {1e300, 1e300}, {-1e-300, 5e-324}, {0.0, 0.0}, {3.0, -2.0}};
+  const Point2 points[] = {{kNaN, 0.0},    {0.0, kNaN},       {kInf, 1.0}, {-kInf, -kInf},
+                           {1e300, 1e300}, {-1e-300, 5e-324}, {0.0, 0.0},  {3.0, -2.0}};
   for (ModelKind kind = 1; kind <= 12; ++kind) {
     for (const double aspect : {1.0, 2.0}) {
       LensModel model;
