@@ -23,6 +23,10 @@ if [ ! -f "$artifacts" ]; then
 fi
 module=$(sed -n 's/^module=//p' "$artifacts")
 program=$(sed -n 's/^program=//p' "$artifacts")
+if [ -z "$program" ]; then
+  echo "compare-transcripts: the Windows build has no effect_transcript (built without the harness?)" >&2
+  exit 1
+fi
 
 rm -rf "$work"
 mkdir -p "$work/linux" "$work/windows"
