@@ -1,0 +1,6 @@
+// Smart render. Placeholder until the render lands: the render engineer replaces this.
+#pragma once
+
+#include "AE_Effect.h"
+
+PF_Err SmartRender(PF_InData* in_data, PF_OutData* out_data, PF_SmartRenderExtra* extra);
