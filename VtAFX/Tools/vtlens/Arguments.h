@@ -1,0 +1,45 @@
+// The command line: a subcommand, its positional arguments and its options, each option
+// written "--name value" or "--name=value" (flags take no value).
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "ControlValues.h"
+
+struct OptionSpec {
+  const char* name;  // without the leading dashes
+  bool takesValue;
+};
+
+struct ParsedArguments {
+  std::vector<std::string> positional;
+  std::vector<std::pair<std::string, std::string>> options;  // in command-line order
+};
+
+// Parses `args` (the words after the subcommand) against the options `allowed`. Throws a
+// usage error for an unknown option (suggesting the closest one), a missing value, or a
+// value given to a flag. A lone "--" ends the options.
+ParsedArguments ParseArguments(const std::vector<std::string>& args, const std::vector<OptionSpec>& allowed);
+
+// The value of the last `name` option, or `fallback` when it was not given.
+std::string OptionValue(const ParsedArguments& parsed, const std::string& name, const std::string& fallback = "");
+
+// True when the option `name` was given.
+bool HasOption(const ParsedArguments& parsed, const std::string& name);
+
+// The options through which a user sets the effect's controls, shared by render, map and
+// stmap: --lens-model, --distort-mode, --filter, --set, --preset.
+const std::vector<OptionSpec>& EffectOptionSpecs();
+
+// Applies the effect options in `parsed` to `settings`: presets first (in order), then the
+// popups and --set assignments in command-line order. Throws usage errors.
+void ApplyEffectOptions(const ParsedArguments& parsed, const std::vector<Control>& controls,
+                        ControlSettings& settings);
+
+// Parses "WxH" (each 1 to 30000). Throws a usage error naming `option` otherwise.
+void ParseSize(const std::string& text, const std::string& option, int& width, int& height);
+
+// Parses a whole number in [min, max]. Throws a usage error naming `option` otherwise.
+int ParseBoundedInt(const std::string& text, const std::string& option, int min, int max);
