@@ -7,6 +7,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <utility>
+#include <vector>
 
 #include "Lens/LensModel.h"
 
@@ -60,10 +61,21 @@ struct Frame {
   }
 };
 
+// (steps + 1)^2 points evenly over [-extent, extent]^2, corners included.
+inline std::vector<Point2> ImageGrid(int steps, double extent) {
+  std::vector<Point2> grid;
+  for (int j = 0; j <= steps; ++j) {
+    for (int i = 0; i <= steps; ++i) {
+      grid.push_back({-extent + 2.0 * extent * i / steps, -extent + 2.0 * extent * j / steps});
+    }
+  }
+  return grid;
+}
+
 inline bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-#define EXPECT_POINT_BITS(p, ex, ey)                                              \
-  do {                                                                            \
-    EXPECT_TRUE(SameBits((p).x, (ex))) << "x " << (p).x << " expected " << (ex);  \
-    EXPECT_TRUE(SameBits((p).y, (ey))) << "y " << (p).y << " expected " << (ey);  \
+#define EXPECT_POINT_BITS(p, ex, ey)                                             \
+  do {                                                                           \
+    EXPECT_TRUE(SameBits((p).x, (ex))) << "x " << (p).x << " expected " << (ex); \
+    EXPECT_TRUE(SameBits((p).y, (ey))) << "y " << (p).y << " expected " << (ey); \
   } while (0)

@@ -110,11 +110,11 @@ TEST(FoldProbe, SignOfTheOutwardMotion) {
     Point2 out, probed, centre;
     int32_t accepts;
   } const cases[] = {
-      {{1.0, 0.0}, {1.1, 0.0}, {0.0, 0.0}, 1},     // outward
-      {{1.0, 0.0}, {0.9, 0.0}, {0.0, 0.0}, 0},     // inward: a fold
-      {{1.0, 0.0}, {1.0, 0.5}, {0.0, 0.0}, 1},     // sideways counts as not inward
-      {{1.0, 1.0}, {1.0, 1.0}, {0.0, 0.0}, 1},     // standing still
-      {{0.5, 0.5}, {0.6, 0.5}, {1.0, 0.5}, 0},     // outward from the origin, inward to c
+      {{1.0, 0.0}, {1.1, 0.0}, {0.0, 0.0}, 1},  // outward
+      {{1.0, 0.0}, {0.9, 0.0}, {0.0, 0.0}, 0},  // inward: a fold
+      {{1.0, 0.0}, {1.0, 0.5}, {0.0, 0.0}, 1},  // sideways counts as not inward
+      {{1.0, 1.0}, {1.0, 1.0}, {0.0, 0.0}, 1},  // standing still
+      {{0.5, 0.5}, {0.6, 0.5}, {1.0, 0.5}, 0},  // outward from the origin, inward to c
       {{1.0, 0.0}, {1.1, 0.0}, {std::nan(""), 0.0}, 0},
   };
   for (const Case& c : cases) {

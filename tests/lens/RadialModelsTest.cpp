@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <vector>
 
 #include "LensTestSupport.h"
 
@@ -30,16 +29,6 @@ Point2 RefSquashDistort(const double* c, double aspect, Point2 in) {
     g = g + (c[1] * r2) * std::sqrt(r2);
   }
   return {(g * u) * f.fromX + c[5], (g * v) * f.fromY + c[6]};
-}
-
-std::vector<Point2> ImageGrid(int steps, double extent) {
-  std::vector<Point2> grid;
-  for (int j = 0; j <= steps; ++j) {
-    for (int i = 0; i <= steps; ++i) {
-      grid.push_back({-extent + 2.0 * extent * i / steps, -extent + 2.0 * extent * j / steps});
-    }
-  }
-  return grid;
 }
 
 const double kRealistic4[] = {-0.08, 0.004, -0.003, 0.01, 0.001, -0.002, 0.01, -0.02};
