@@ -102,19 +102,17 @@ TEST(LensModel, IdentityStillInstallsTheKindButEntryPointsBypassIt) {
   EXPECT_POINT_BITS(u, 0.8125, -0.3);
 }
 
-TEST(LensModel, ModelFrameConstants) {
+TEST(LensModel, ModelFrameIsIsotropicWithCornersAtRadiusOne) {
   for (const double aspect : {1.0, 16.0 / 9.0, 2.39, 0.5}) {
     LensModel model;
     SetParameters(model, KindParams(kModelRadial4, {{0, 0.1}}), aspect);
-    const Frame f(aspect);
-    EXPECT_TRUE(SameBits(model.toModelX, f.toX)) << aspect;
-    EXPECT_TRUE(SameBits(model.toModelY, f.toY)) << aspect;
-    EXPECT_TRUE(SameBits(model.fromModelX, f.fromX)) << aspect;
-    EXPECT_TRUE(SameBits(model.fromModelY, f.fromY)) << aspect;
-    // The image corner lies at model-frame radius 1.
-    const double cx = model.toModelX;
-    const double cy = model.toModelY;
-    EXPECT_NEAR(cx * cx + cy * cy, 1.0, 1e-15);
+    // The corner (1, 1) lies at radius 1, y points the other way, x and y share a unit
+    // (a half width is `aspect` half heights), and the two conversions undo each other.
+    EXPECT_NEAR(model.toModelX * model.toModelX + model.toModelY * model.toModelY, 1.0, 1e-15);
+    EXPECT_LT(model.toModelY, 0.0);
+    EXPECT_NEAR(model.toModelX / -model.toModelY, aspect, 1e-15 * aspect);
+    EXPECT_NEAR(model.toModelX * model.fromModelX, 1.0, 1e-15);
+    EXPECT_NEAR(model.toModelY * model.fromModelY, 1.0, 1e-15);
   }
 }
 

@@ -72,6 +72,23 @@ inline std::vector<Point2> ImageGrid(int steps, double extent) {
   return grid;
 }
 
+// Maps each point of a 21 x 21 grid over the image one way and back (Distort first, or
+// Undistort first) and returns the largest coordinate error; `invalid` receives how many
+// of the mappings reported their point invalid.
+inline double RoundTripError(const LensModel& model, bool distortFirst, int& invalid) {
+  double worst = 0.0;
+  invalid = 0;
+  for (const Point2& p : ImageGrid(20, 1.0)) {
+    int32_t there = -1, back = -1;
+    const Point2 q =
+        distortFirst ? Distort(model, p, 1.0, &there) : Undistort(model, p, 1.0, &there);
+    const Point2 r = distortFirst ? Undistort(model, q, 1.0, &back) : Distort(model, q, 1.0, &back);
+    invalid += (there != 1) + (back != 1);
+    worst = std::fmax(worst, std::fmax(std::fabs(r.x - p.x), std::fabs(r.y - p.y)));
+  }
+  return worst;
+}
+
 inline bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 #define EXPECT_POINT_BITS(p, ex, ey)                                             \
