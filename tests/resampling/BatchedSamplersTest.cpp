@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "CpuPaths.h"
@@ -236,7 +237,7 @@ TEST(BatchedSamplers, EverySamplerDepthAndPathMatchesAPlainEvaluationAndWritesOn
     const std::vector<float> ys = AxisPositions(wc.height, random);
     std::uniform_int_distribution<size_t> pickX(0, xs.size() - 1), pickY(0, ys.size() - 1);
     std::uniform_int_distribution<int32_t> runLength(1, 64);
-    for (int run = 0; run < 60; ++run) {
+    for (int run = 0; run < 150; ++run) {
       PointPacket positions;
       const int32_t n = run == 0 ? 64 : runLength(random);
       positions.x.count = n;
@@ -435,6 +436,35 @@ TEST(BatchedSamplers, SourcesWithoutPixelsOrFormatOrTable) {
         ASSERT_EQ(out[b], zeroed ? 0 : 0xAB) << c.what << " " << kFilterNames[filter] << " byte " << b;
       }
     }
+  }
+}
+
+TEST(BatchedSamplers, ConcurrentRunsOnOneSourceGiveTheSingleThreadedResult) {
+  const World world = MakeWorld(16, 64, 32, 21);
+  std::mt19937 random(22);
+  std::uniform_real_distribution<float> x(-4.0f, 68.0f), y(-4.0f, 36.0f);
+  std::vector<PointPacket> runs(32);
+  for (PointPacket& run : runs) {
+    for (int32_t k = 0; k < 64; ++k) {
+      run.x[k] = x(random);
+      run.y[k] = y(random);
+    }
+  }
+  const size_t runBytes = static_cast<size_t>(64 * world.bytesPerPixel);
+  for (Filter filter : {kNearest, kBilinear, kLanczos3}) {
+    const SampleSource source = world.Source(filter);
+    std::vector<uint8_t> expected(runs.size() * runBytes);
+    for (size_t r = 0; r < runs.size(); ++r) Sample(filter, source, runs[r], &expected[r * runBytes]);
+    std::vector<std::vector<uint8_t>> outputs(4, std::vector<uint8_t>(expected.size()));
+    std::vector<std::thread> threads;
+    for (std::vector<uint8_t>& out : outputs) {
+      threads.emplace_back([&, filter] {
+        for (int repeat = 0; repeat < 20; ++repeat)
+          for (size_t r = 0; r < runs.size(); ++r) Sample(filter, source, runs[r], &out[r * runBytes]);
+      });
+    }
+    for (std::thread& thread : threads) thread.join();
+    for (const std::vector<uint8_t>& out : outputs) EXPECT_EQ(out, expected) << kFilterNames[filter];
   }
 }
 

@@ -65,6 +65,40 @@ struct Sse41Path {
 
 bool UseSse41() { return (CpuFeatures() & kCpuFeatureSse41) != 0; }
 
+// The element-wise operations with one result, as `op` over 4-float vectors of one, two or
+// three packet operands. The count is set first, so the result may be an operand.
+template <typename Op>
+FloatPacket& Map(FloatPacket& result, const FloatPacket& a, Op op) {
+  result.count = a.count;
+  float* r = Elements(result);
+  const float* ea = Elements(a);
+  for (int32_t i = 0, end = StepEnd(result.count); i < end; i += 4) Store(r + i, op(Load(ea + i)));
+  return result;
+}
+
+template <typename Op>
+FloatPacket& Map(FloatPacket& result, const FloatPacket& a, const FloatPacket& b, Op op) {
+  result.count = Smaller(a.count, b.count);
+  float* r = Elements(result);
+  const float *ea = Elements(a), *eb = Elements(b);
+  for (int32_t i = 0, end = StepEnd(result.count); i < end; i += 4) {
+    Store(r + i, op(Load(ea + i), Load(eb + i)));
+  }
+  return result;
+}
+
+template <typename Op>
+FloatPacket& Map(FloatPacket& result, const FloatPacket& a, const FloatPacket& b,
+                 const FloatPacket& c, Op op) {
+  result.count = Smaller(Smaller(a.count, b.count), c.count);
+  float* r = Elements(result);
+  const float *ea = Elements(a), *eb = Elements(b), *ec = Elements(c);
+  for (int32_t i = 0, end = StepEnd(result.count); i < end; i += 4) {
+    Store(r + i, op(Load(ea + i), Load(eb + i), Load(ec + i)));
+  }
+  return result;
+}
+
 // Bodies of the two-path operations, written once over the rounding primitives.
 
 template <class Path>
@@ -205,64 +239,34 @@ FloatPacket& Ramp(FloatPacket& a, float start, float step) {
 }
 
 FloatPacket& SubtractScalarInPlace(FloatPacket& a, float s) {
-  const __m128 v = _mm_set1_ps(s);
-  float* e = Elements(a);
-  for (int32_t i = 0, end = StepEnd(a.count); i < end; i += 4) Store(e + i, _mm_sub_ps(Load(e + i), v));
-  return a;
+  const __m128 vs = _mm_set1_ps(s);
+  return Map(a, a, [vs](__m128 v) { return _mm_sub_ps(v, vs); });
 }
 
 FloatPacket& MultiplyInPlace(FloatPacket& a, const FloatPacket& b) {
-  a.count = Smaller(a.count, b.count);
-  float* e = Elements(a);
-  const float* f = Elements(b);
-  for (int32_t i = 0, end = StepEnd(a.count); i < end; i += 4) {
-    Store(e + i, _mm_mul_ps(Load(e + i), Load(f + i)));
-  }
-  return a;
+  return Map(a, a, b, [](__m128 va, __m128 vb) { return _mm_mul_ps(va, vb); });
 }
 
 FloatPacket& AddInPlace(FloatPacket& a, const FloatPacket& b) {
-  a.count = Smaller(a.count, b.count);
-  float* e = Elements(a);
-  const float* f = Elements(b);
-  for (int32_t i = 0, end = StepEnd(a.count); i < end; i += 4) {
-    Store(e + i, _mm_add_ps(Load(e + i), Load(f + i)));
-  }
-  return a;
+  return Map(a, a, b, [](__m128 va, __m128 vb) { return _mm_add_ps(va, vb); });
 }
 
 FloatPacket& Lerp(FloatPacket& result, const FloatPacket& a, const FloatPacket& b,
                   const FloatPacket& t) {
-  result.count = Smaller(Smaller(a.count, b.count), t.count);
-  float* r = Elements(result);
-  const float *ea = Elements(a), *eb = Elements(b), *et = Elements(t);
-  for (int32_t i = 0, end = StepEnd(result.count); i < end; i += 4) {
-    const __m128 va = Load(ea + i);
-    Store(r + i, _mm_add_ps(_mm_mul_ps(_mm_sub_ps(Load(eb + i), va), Load(et + i)), va));
-  }
-  return result;
+  return Map(result, a, b, t, [](__m128 va, __m128 vb, __m128 vt) {
+    return _mm_add_ps(_mm_mul_ps(_mm_sub_ps(vb, va), vt), va);
+  });
 }
 
 FloatPacket& Clamp(FloatPacket& result, float lo, const FloatPacket& a, float hi) {
-  result.count = a.count;
   const __m128 vlo = _mm_set1_ps(lo), vhi = _mm_set1_ps(hi);
-  float* r = Elements(result);
-  const float* e = Elements(a);
-  for (int32_t i = 0, end = StepEnd(result.count); i < end; i += 4) {
-    Store(r + i, ClampVector(vlo, Load(e + i), vhi));
-  }
-  return result;
+  return Map(result, a, [vlo, vhi](__m128 v) { return ClampVector(vlo, v, vhi); });
 }
 
 FloatPacket& ClampSum(FloatPacket& result, float lo, const FloatPacket& a, float s, float hi) {
-  result.count = a.count;
   const __m128 vlo = _mm_set1_ps(lo), vs = _mm_set1_ps(s), vhi = _mm_set1_ps(hi);
-  float* r = Elements(result);
-  const float* e = Elements(a);
-  for (int32_t i = 0, end = StepEnd(result.count); i < end; i += 4) {
-    Store(r + i, ClampVector(vlo, _mm_add_ps(Load(e + i), vs), vhi));
-  }
-  return result;
+  return Map(result, a,
+             [vlo, vs, vhi](__m128 v) { return ClampVector(vlo, _mm_add_ps(v, vs), vhi); });
 }
 
 void ClampSumWithMask(FloatPacket& result, FloatPacket& mask, float lo, const FloatPacket& a,
@@ -281,28 +285,17 @@ void ClampSumWithMask(FloatPacket& result, FloatPacket& mask, float lo, const Fl
 }
 
 FloatPacket& RangeMask(FloatPacket& result, float lo, const FloatPacket& a, float hi) {
-  result.count = a.count;
   const __m128 vlo = _mm_set1_ps(lo), vhi = _mm_set1_ps(hi);
-  float* r = Elements(result);
-  const float* e = Elements(a);
-  for (int32_t i = 0, end = StepEnd(result.count); i < end; i += 4) {
-    Store(r + i, InRangeMask(vlo, Load(e + i), vhi));
-  }
-  return result;
+  return Map(result, a, [vlo, vhi](__m128 v) { return InRangeMask(vlo, v, vhi); });
 }
 
 FloatPacket& ReplaceOutsideRange(FloatPacket& result, float lo, const FloatPacket& a, float hi,
                                  float replacement) {
-  result.count = a.count;
   const __m128 vlo = _mm_set1_ps(lo), vhi = _mm_set1_ps(hi), vrep = _mm_set1_ps(replacement);
-  float* r = Elements(result);
-  const float* e = Elements(a);
-  for (int32_t i = 0, end = StepEnd(result.count); i < end; i += 4) {
-    const __m128 v = Load(e + i);
+  return Map(result, a, [vlo, vhi, vrep](__m128 v) {
     const __m128 inside = _mm_and_ps(_mm_cmple_ps(vlo, v), _mm_cmple_ps(v, vhi));
-    Store(r + i, _mm_or_ps(_mm_and_ps(inside, v), _mm_andnot_ps(inside, vrep)));
-  }
-  return result;
+    return _mm_or_ps(_mm_and_ps(inside, v), _mm_andnot_ps(inside, vrep));
+  });
 }
 
 FloatPacket& RoundNearest(FloatPacket& result, const FloatPacket& a) {
@@ -340,48 +333,32 @@ void SplitPhase(FloatPacket& phase, FloatPacket& start, const FloatPacket& a, fl
 
 FloatPacket& MultiplyAdd(FloatPacket& result, const FloatPacket& a, const FloatPacket& b,
                          const FloatPacket& c) {
-  result.count = Smaller(Smaller(a.count, b.count), c.count);
-  float* r = Elements(result);
-  const float *ea = Elements(a), *eb = Elements(b), *ec = Elements(c);
-  for (int32_t i = 0, end = StepEnd(result.count); i < end; i += 4) {
-    Store(r + i, _mm_add_ps(_mm_mul_ps(Load(ea + i), Load(eb + i)), Load(ec + i)));
-  }
-  return result;
+  return Map(result, a, b, c, [](__m128 va, __m128 vb, __m128 vc) {
+    return _mm_add_ps(_mm_mul_ps(va, vb), vc);
+  });
 }
 
 FloatPacket& LinearCombination(FloatPacket& result, float s, const FloatPacket& a, float t,
                                const FloatPacket& b) {
-  result.count = Smaller(a.count, b.count);
   const __m128 vs = _mm_set1_ps(s), vt = _mm_set1_ps(t);
-  float* r = Elements(result);
-  const float *ea = Elements(a), *eb = Elements(b);
-  for (int32_t i = 0, end = StepEnd(result.count); i < end; i += 4) {
-    Store(r + i, _mm_add_ps(_mm_mul_ps(vs, Load(ea + i)), _mm_mul_ps(vt, Load(eb + i))));
-  }
-  return result;
+  return Map(result, a, b, [vs, vt](__m128 va, __m128 vb) {
+    return _mm_add_ps(_mm_mul_ps(vs, va), _mm_mul_ps(vt, vb));
+  });
 }
 
 FloatPacket& ClampProduct(FloatPacket& result, float lo, const FloatPacket& a,
                           const FloatPacket& b, float hi) {
-  result.count = Smaller(a.count, b.count);
   const __m128 vlo = _mm_set1_ps(lo), vhi = _mm_set1_ps(hi);
-  float* r = Elements(result);
-  const float *ea = Elements(a), *eb = Elements(b);
-  for (int32_t i = 0, end = StepEnd(result.count); i < end; i += 4) {
-    Store(r + i, ClampVector(vlo, _mm_mul_ps(Load(ea + i), Load(eb + i)), vhi));
-  }
-  return result;
+  return Map(result, a, b, [vlo, vhi](__m128 va, __m128 vb) {
+    return ClampVector(vlo, _mm_mul_ps(va, vb), vhi);
+  });
 }
 
 FloatPacket& TripleProduct(FloatPacket& result, const FloatPacket& a, const FloatPacket& b,
                            const FloatPacket& c) {
-  result.count = Smaller(Smaller(a.count, b.count), c.count);
-  float* r = Elements(result);
-  const float *ea = Elements(a), *eb = Elements(b), *ec = Elements(c);
-  for (int32_t i = 0, end = StepEnd(result.count); i < end; i += 4) {
-    Store(r + i, _mm_mul_ps(_mm_mul_ps(Load(ea + i), Load(eb + i)), Load(ec + i)));
-  }
-  return result;
+  return Map(result, a, b, c, [](__m128 va, __m128 vb, __m128 vc) {
+    return _mm_mul_ps(_mm_mul_ps(va, vb), vc);
+  });
 }
 
 FloatPacket& RoundProduct(FloatPacket& result, const FloatPacket& a, const FloatPacket& b) {
@@ -408,16 +385,10 @@ FloatPacket& ClampRoundProduct(FloatPacket& result, float lo, const FloatPacket&
 }
 
 FloatPacket& SafeReciprocal(FloatPacket& result, const FloatPacket& a) {
-  result.count = a.count;
-  const __m128 zero = _mm_setzero_ps();
-  float* r = Elements(result);
-  const float* e = Elements(a);
-  for (int32_t i = 0, end = StepEnd(result.count); i < end; i += 4) {
-    const __m128 v = Load(e + i);
-    const __m128 c = _mm_and_ps(_mm_cmpeq_ps(v, zero), kOne);
-    Store(r + i, _mm_div_ps(kOne, _mm_add_ps(v, c)));
-  }
-  return result;
+  return Map(result, a, [](__m128 v) {
+    const __m128 c = _mm_and_ps(_mm_cmpeq_ps(v, _mm_setzero_ps()), kOne);
+    return _mm_div_ps(kOne, _mm_add_ps(v, c));
+  });
 }
 
 FloatPacket& Gather(FloatPacket& result, const float* table, const FloatPacket& a) {
