@@ -27,43 +27,28 @@ TEST(PixelPacket, StoreKeepsTheLowBitsOfTheTruncationInMemoryOrder) {
   struct Case {
     int32_t bits;
     float value;
-    uint32_t stored;
+    uint16_t stored;
   };
-  const Case cases[] = {
-      {8, 0.0f, 0},      {8, 255.0f, 255},     {8, 127.9f, 127},   {8, 300.0f, 44},
-      {8, -1.0f, 255},   {8, 1e10f, 0},        {8, nan, 0},        {16, 32768.0f, 32768},
-      {16, 65535.0f, 65535}, {16, 70000.0f, 4464}, {16, -1.0f, 65535}, {16, nan, 0},
-  };
+  const Case cases[] = {{8, 255.0f, 255},       {8, 127.9f, 127},   {8, 300.0f, 44},
+                        {8, -1.0f, 255},        {8, 1e10f, 0},      {8, nan, 0},
+                        {16, 32768.0f, 32768},  {16, 70000.0f, 4464}, {16, -1.0f, 65535}};
   for (const Case& c : cases) {
-    for (int32_t count : {1, 3, 4, 5, 9, 64}) {
+    for (int32_t count : {1, 4, 5, 9}) {  // whole groups of four and the rest
       const SampleSource source = SourceOf(c.bits, nullptr, 0, 0, 0);
       PixelPacket pixels;
-      for (int ch = 0; ch < 4; ++ch) {
-        for (int32_t k = 0; k < 64; ++k) {
-          // Channel ch of pixel k: the case's value in red, distinct small numbers elsewhere.
-          pixels.channels[ch][k] = ch == kRed ? c.value : static_cast<float>(ch * 10 + k % 7);
-        }
-      }
+      for (int ch = 0; ch < 4; ++ch)
+        for (int32_t k = 0; k < 64; ++k) pixels.channels[ch][k] = ch == kRed ? c.value : static_cast<float>(ch + 1);
       pixels.channels[kRed].count = count;
-      std::vector<uint8_t> out(static_cast<size_t>(65 * source.bytesPerPixel), 0xCD);
+      std::vector<uint16_t> out(64 * 4, 0xCDCD);
       StorePixels(source, pixels, out.data());
-      for (int32_t k = 0; k < count; ++k) {
-        uint32_t memory[4] = {0, 0, 0, 0};  // alpha, red, green, blue
-        for (int m = 0; m < 4; ++m) {
-          if (c.bits == 8) memory[m] = out[static_cast<size_t>(4 * k + m)];
-          if (c.bits == 16) {
-            uint16_t v;
-            std::memcpy(&v, &out[static_cast<size_t>(8 * k + 2 * m)], 2);
-            memory[m] = v;
-          }
+      for (int32_t k = 0; k < 10; ++k) {
+        for (int m = 0; m < 4; ++m) {  // memory order alpha, red, green, blue
+          const uint16_t want = k >= count ? 0xCDCD : m == 1 ? c.stored : static_cast<uint16_t>(m == 0 ? 4 : m);
+          const uint16_t got = c.bits == 16 ? out[static_cast<size_t>(4 * k + m)]
+                                            : reinterpret_cast<const uint8_t*>(out.data())[4 * k + m];
+          const uint16_t guard = c.bits == 16 ? 0xCDCD : 0xCD;
+          EXPECT_EQ(got, k >= count ? guard : want) << c.bits << "-bit " << c.value << " pixel " << k;
         }
-        EXPECT_EQ(memory[1], c.stored) << c.bits << "-bit " << c.value << " pixel " << k;
-        EXPECT_EQ(memory[0], static_cast<uint32_t>(30 + k % 7));
-        EXPECT_EQ(memory[2], static_cast<uint32_t>(10 + k % 7));
-        EXPECT_EQ(memory[3], static_cast<uint32_t>(20 + k % 7));
-      }
-      for (size_t b = static_cast<size_t>(count * source.bytesPerPixel); b < out.size(); ++b) {
-        ASSERT_EQ(out[b], 0xCD) << "wrote past " << count << " pixels";
       }
     }
   }

@@ -27,8 +27,13 @@ void ConfinePositions(const PointPacket& positions, int32_t n, PointPacket& conf
   confined.y.count = n;
 }
 
+// Sizes up to 2^24 keep the last column and row exact as floats; beyond that the clamp
+// could round past the edge, so such worlds are not read at all.
+constexpr int32_t kMaxSize = 1 << 24;
+
 bool HasPixels(const SampleSource& source) {
-  return source.pixels != nullptr && source.width > 0 && source.height > 0;
+  return source.pixels != nullptr && source.width > 0 && source.height > 0 &&
+         source.width <= kMaxSize && source.height <= kMaxSize;
 }
 
 // The transparent run written for a source without pixels.

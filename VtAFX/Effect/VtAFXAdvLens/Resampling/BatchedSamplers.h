@@ -10,7 +10,8 @@
 //    marker of a failed lens mapping), far outside any world, so its pixel comes out 0 in
 //    all channels as any position beyond the filter's reach does. For every other position
 //    this changes nothing.
-//  - A source with no pixels (null, or width or height below 1) gives n transparent pixels;
+//  - A source with no pixels (null, width or height below 1, or above 2^24, where the last
+//    column and row are no longer exact as floats) gives n transparent pixels;
 //    one whose `bitsPerChannel` and `bytesPerPixel` are not one of the three formats
 //    gives nothing, since it has no pixel size to write by.
 //  - Pure functions: any number may run at once; only stack memory is used.
