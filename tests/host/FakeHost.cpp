@@ -49,6 +49,7 @@ SPErr FakeAcquireSuite(const char* name, int32 version, const void** suite) {
     return kSPSuiteNotFoundError;
   }
   gHost->acquired.push_back(name);
+  gHost->acquiredVersions.push_back(version);
   return kSPNoError;
 }
 

@@ -40,6 +40,7 @@ struct FakeHost {
   std::vector<std::string> refuseRelease;
   // Suites acquired, and releases asked for (refused ones too), by name, in call order.
   std::vector<std::string> acquired;
+  std::vector<int32_t> acquiredVersions;
   std::vector<std::string> released;
 
   std::map<int, AddParamFault> addParamFaults;

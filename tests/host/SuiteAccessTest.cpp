@@ -99,6 +99,35 @@ TEST(AEGP_SuiteHandler, LoadsOnFirstUseOnceAndReleasesInReverse) {
   EXPECT_EQ(host.released, (std::vector<std::string>{"PF Iterate8 Suite", "PF Sampling16 Suite"}));
 }
 
+// The host's names are case-sensitive and irregular; each accessor asks for its own.
+TEST(AEGP_SuiteHandler, AsksForTheHostsExactNamesAndVersion1) {
+  struct Case {
+    const void* (*load)(AEGP_SuiteHandler&);
+    const char* name;
+  };
+  const Case cases[] = {
+      {[](AEGP_SuiteHandler& s) -> const void* { return s.Iterate8Suite1(); }, "PF Iterate8 Suite"},
+      {[](AEGP_SuiteHandler& s) -> const void* { return s.Iterate16Suite1(); }, "PF iterate16 Suite"},
+      {[](AEGP_SuiteHandler& s) -> const void* { return s.IterateFloatSuite1(); },
+       "PF iterateFloat Suite"},
+      {[](AEGP_SuiteHandler& s) -> const void* { return s.Sampling8Suite1(); }, "PF Sampling8 Suite"},
+      {[](AEGP_SuiteHandler& s) -> const void* { return s.Sampling16Suite1(); },
+       "PF Sampling16 Suite"},
+      {[](AEGP_SuiteHandler& s) -> const void* { return s.SamplingFloatSuite1(); },
+       "PF SamplingFloat Suite"},
+  };
+  for (const Case& c : cases) {
+    FakeHost host;
+    {
+      AEGP_SuiteHandler suites(&host.basic);
+      EXPECT_EQ(c.load(suites), host.otherSuite);
+    }
+    EXPECT_EQ(host.acquired, std::vector<std::string>{c.name});
+    EXPECT_EQ(host.acquiredVersions, std::vector<int32_t>{1});
+    EXPECT_EQ(host.released, std::vector<std::string>{c.name});
+  }
+}
+
 // A missing suite throws 516 without a message; what was loaded before is released when the
 // throw unwinds the handler.
 TEST(AEGP_SuiteHandler, MissingSuiteThrowsAndLoadedOnesAreReleased) {

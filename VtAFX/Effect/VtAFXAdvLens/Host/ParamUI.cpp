@@ -42,7 +42,7 @@ void SetGroupCollapsed(PF_InData* in_data, const PF_ParamUtilsSuite3* paramUtils
 
 PF_Err UserChangedParam(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
                         PF_LayerDef* /*output*/, const PF_UserChangedParamExtra* extra) {
-  if (!extra || extra->param_index != kParamLensModel) return PF_Err_NONE;
+  if (!extra || extra->param_index != kParamLensModel || !params) return PF_Err_NONE;
 
   const void* suite = nullptr;
   PF_Err err = AcquireHostSuite(in_data, out_data, kPFParamUtilsSuite, kPFParamUtilsSuiteVersion3,

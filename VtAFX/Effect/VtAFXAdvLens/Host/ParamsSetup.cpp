@@ -9,7 +9,7 @@ namespace {
 
 // A parameter id: host ids are signed, the code's bits unchanged.
 constexpr A_long FourCharId(const char (&code)[5]) {
-  return static_cast<A_long>(FourCharCode(code));
+  return static_cast<A_long>(MakeFourCharCode(code));
 }
 
 // Set-up choices the user cannot keyframe; Lens Model is also supervised, so the host tells

@@ -27,8 +27,8 @@ inline void PutU32(std::vector<uint8_t>& out, uint32_t value) {
 // Appends one property; `lengthField` is what the length says, `data` what follows it.
 inline void PutProperty(std::vector<uint8_t>& out, const char (&key)[5],
                         const std::vector<uint8_t>& data, uint32_t lengthField) {
-  PutU32(out, FourCharCode("8BIM"));
-  PutU32(out, FourCharCode(key));
+  PutU32(out, MakeFourCharCode("8BIM"));
+  PutU32(out, MakeFourCharCode(key));
   PutU32(out, 0);
   PutU32(out, lengthField);
   out.insert(out.end(), data.begin(), data.end());
@@ -83,7 +83,7 @@ inline std::vector<uint8_t> BuildPiPLImage() {
   PutU16(out, 1);  // written by the host's own resource tools ahead of the list, counted nowhere
   PutU32(out, 0);  // list version
   PutU32(out, 13);
-  PutLong(out, "kind", FourCharCode("eFKT"));
+  PutLong(out, "kind", MakeFourCharCode("eFKT"));
   PutPascalString(out, "name", kEffectName);
   PutPascalString(out, "catg", kEffectCategory);
   PutCString(out, "8664", kEffectEntryPointName);
