@@ -269,16 +269,7 @@ struct FaultCase {
 constexpr PF_Err kInjected = 0x1234;
 
 TEST(RenderFrame, EveryInjectedFailure) {
-  const FaultCase cases[] = {
-      // Pre-render: 3 popups, 3 sliders, 3 points, then the 6 sliders of the default model.
-      {"checkout_param", 1, kInjected, false, false, Depth::k8},
-      {"checkout_param", 5, kInjected, false, false, Depth::k8},
-      {"checkout_param", 8, kInjected, false, false, Depth::k8},
-      {"checkout_param", 15, kInjected, false, false, Depth::k8},
-      {"checkin_param", 2, kInjected, false, false, Depth::k8},
-      {"checkin_param", 9, kInjected, false, false, Depth::k8},
-      {"checkin_param", 12, kInjected, false, false, Depth::k8},
-      {"PF_GetFloatingPointValueFromPointDef", 3, kInjected, false, false, Depth::k8},
+  std::vector<FaultCase> cases = {
       {"AcquireSuite:PF PointParamSuite", 1, PF_Err_BAD_CALLBACK_PARAM, false, false, Depth::k8},
       {"ReleaseSuite:PF PointParamSuite", 1, PF_Err_BAD_CALLBACK_PARAM, false, false, Depth::k8},
       {"checkout_layer", 1, kInjected, true, false, Depth::k8},
@@ -308,6 +299,16 @@ TEST(RenderFrame, EveryInjectedFailure) {
       // The suite handler ignores release failures: nothing to report, nothing leaked.
       {"ReleaseSuite:PF Iterate8 Suite", 1, PF_Err_NONE, true, true, Depth::k8},
   };
+  // Pre-render checks out and in 3 popups, 3 sliders, 3 points, then the 6 sliders of the
+  // default lens model: every one of them may fail, and so may each point's value.
+  for (int32_t k = 1; k <= 15; ++k) {
+    cases.push_back({"checkout_param", k, kInjected, false, false, Depth::k8});
+    cases.push_back({"checkin_param", k, kInjected, false, false, Depth::k8});
+  }
+  for (int32_t k = 1; k <= 3; ++k) {
+    cases.push_back({"PF_GetFloatingPointValueFromPointDef", k, kInjected, false, false,
+                     Depth::k8});
+  }
   constexpr uint8_t kFill = 0x5A;
   for (const FaultCase& c : cases) {
     SCOPED_TRACE(std::string(c.call) + " #" + std::to_string(c.occurrence));
