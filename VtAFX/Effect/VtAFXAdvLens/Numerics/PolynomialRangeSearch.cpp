@@ -12,9 +12,9 @@ namespace {
 // The march halves its step at a fold until the step drops below this.
 constexpr double kMarchMinStep = 5e-5;
 
-// The march normally ends within a few thousand steps. The cap only matters for an absurd
-// requested radius (huge or infinite), where marching at 0.1 per step would never arrive;
-// with it the march still ends within milliseconds, at the radius reached so far.
+// A march to any radius a lens image needs ends far sooner. The cap only matters for an
+// absurd requested radius (huge, infinite or NaN), which marching at 0.1 per step would
+// never reach; with it the march still ends within milliseconds, where it has got to.
 constexpr int32_t kMarchMaxSteps = 1 << 20;
 
 // Integer powers built from the square, so that every caller rounds the same way.
