@@ -13,19 +13,20 @@ using namespace harness;
 
 namespace {
 
-std::unique_ptr<EffectHost> LoadEffect() {
-  std::string error;
-  std::unique_ptr<EffectHost> host = EffectHost::Load(VTAFX_MODULE_PATH, error);
-  EXPECT_TRUE(host != nullptr) << error;
-  return host;
-}
-
-std::unique_ptr<EffectHost> LoadEffectWithParams() {
-  std::unique_ptr<EffectHost> host = LoadEffect();
-  if (host) {
-    EXPECT_EQ(host->GlobalSetup().result, PF_Err_NONE);
-    EXPECT_EQ(host->ParamsSetup().result, PF_Err_NONE);
-  }
+// The module, loaded once with its parameters declared and never unloaded, as a host keeps
+// an effect: its kernel tables are process-wide and live until the process ends. Null when
+// the module could not be loaded.
+EffectHost* Effect() {
+  static EffectHost* const host = [] {
+    std::string error;
+    std::unique_ptr<EffectHost> loaded = EffectHost::Load(VTAFX_MODULE_PATH, error);
+    EXPECT_TRUE(loaded != nullptr) << error;
+    if (loaded) {
+      EXPECT_EQ(loaded->GlobalSetup().result, PF_Err_NONE);
+      EXPECT_EQ(loaded->ParamsSetup().result, PF_Err_NONE);
+    }
+    return loaded.release();
+  }();
   return host;
 }
 
@@ -34,7 +35,7 @@ constexpr PF_OutFlags kOutFlags = 0x02000040;
 constexpr PF_OutFlags2 kOutFlags2 = 0x08001408;
 
 TEST(Module, PropertyListSaysWhatGlobalSetupSays) {
-  std::unique_ptr<EffectHost> host = LoadEffect();
+  EffectHost* host = Effect();
   ASSERT_TRUE(host);
   const PiplInfo& pipl = host->Pipl();
   ASSERT_EQ(pipl.properties.size(), 13u);
@@ -69,7 +70,7 @@ TEST(Module, PropertyListSaysWhatGlobalSetupSays) {
 }
 
 TEST(Module, DeclaresAll77Parameters) {
-  std::unique_ptr<EffectHost> host = LoadEffectWithParams();
+  EffectHost* host = Effect();
   ASSERT_TRUE(host);
   EXPECT_EQ(host->DeclaredParamCount(), 77);
   const std::vector<ParamDecl>& params = host->Params();
@@ -86,7 +87,7 @@ TEST(Module, DeclaresAll77Parameters) {
 }
 
 TEST(Module, AboutAndUnhandledCommands) {
-  std::unique_ptr<EffectHost> host = LoadEffect();
+  EffectHost* host = Effect();
   ASSERT_TRUE(host);
   const CommandRecord about = host->About();
   EXPECT_EQ(about.result, PF_Err_NONE);
@@ -120,7 +121,7 @@ TEST(Module, GlobalSetupFailuresStillReportVersionAndFlags) {
   cases[1].message = "Couldn't load suite.";
   cases[2].options.faults = {{"ReleaseSuite:PF ANSI Suite", 1, PF_Err_BAD_CALLBACK_PARAM}};
   cases[2].message = "Couldn't release suite.";
-  std::unique_ptr<EffectHost> host = LoadEffect();
+  EffectHost* host = Effect();
   ASSERT_TRUE(host);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.message);
@@ -146,7 +147,7 @@ std::vector<std::pair<PF_ParamIndex, bool>> Updates(const CommandRecord& record)
 }
 
 TEST(Module, LensModelChangesOpenItsGroup) {
-  std::unique_ptr<EffectHost> host = LoadEffectWithParams();
+  EffectHost* host = Effect();
   ASSERT_TRUE(host);
   EffectInstance instance(*host);
   const PF_ParamIndex lensModel = instance.FindParam("Lens Model");
@@ -183,7 +184,7 @@ TEST(Module, LensModelChangesOpenItsGroup) {
 }
 
 TEST(Module, RefusedParamUtilsSuiteChangesNothing) {
-  std::unique_ptr<EffectHost> host = LoadEffectWithParams();
+  EffectHost* host = Effect();
   ASSERT_TRUE(host);
   EffectInstance instance(*host);
   CallOptions options;
@@ -217,7 +218,7 @@ TEST(Module, EverySuiteReleasedOnEveryFailurePath) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.fault.call + " in command " + std::to_string(c.cmd));
-    std::unique_ptr<EffectHost> host = LoadEffectWithParams();
+    EffectHost* host = Effect();
     ASSERT_TRUE(host);
     CallOptions options;
     options.faults = {c.fault};
@@ -234,6 +235,7 @@ TEST(Module, EverySuiteReleasedOnEveryFailurePath) {
     EXPECT_TRUE(record.Balanced());
     if (c.cmd == PF_Cmd_PARAMS_SETUP) {
       EXPECT_EQ(record.outData.num_params, 77);
+      ASSERT_EQ(host->ParamsSetup().result, PF_Err_NONE);  // the full set again for later tests
     }
   }
 }
