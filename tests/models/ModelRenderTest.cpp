@@ -1,0 +1,321 @@
+// Every entry of "Lens Model" rendered end to end through the built module, in each depth
+// and in both directions, with "Nearest": then every output pixel must be exactly the input
+// pixel at the position that the static library's LensModel maps it to (or transparent
+// where the model cannot map it, or the position lies outside the input), so the frame ties
+// the module's pre-render, frame transforms and row callbacks to the lens code.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "Harness.h"
+#include "Image.h"
+#include "Lens/LensModel.h"
+
+namespace {
+
+using harness::Depth;
+using harness::EffectHost;
+using harness::EffectInstance;
+using harness::Image;
+using harness::RenderRequest;
+using harness::RenderResult;
+
+// A small frame of roughly 16:9, so the model frame is not square.
+constexpr int32_t kWidth = 60, kHeight = 34;
+
+// One host for the whole run, never unloaded (the module keeps its kernel tables while it
+// is loaded).
+EffectHost& Host() {
+  static EffectHost* host = [] {
+    std::string error;
+    std::unique_ptr<EffectHost> loaded = EffectHost::Load(VTAFX_MODULE_PATH, error);
+    if (!loaded) throw std::runtime_error("cannot load the effect: " + error);
+    loaded->GlobalSetup();
+    loaded->ParamsSetup();
+    return loaded.release();
+  }();
+  return *host;
+}
+
+struct Slider {
+  const char* name;
+  double value;
+};
+
+// A "Lens Model" entry with realistic coefficients: the popup position, the lens kind
+// that position stands for, and the sliders that differ from their defaults.
+struct ModelCase {
+  int32_t popup;
+  ModelKind kind;
+  std::vector<Slider> sliders;
+};
+
+const std::vector<Slider> kRadial4 = {{"R4 C2", 0.07},  {"R4 U2", 0.004}, {"R4 V2", -0.003},
+                                      {"R4 C4", 0.012}, {"R4 U4", 0.001}, {"R4 V4", -0.002}};
+const std::vector<Slider> kMerged6 = {
+    {"A6M C02", 0.05},  {"A6M C22", 0.012},   {"A6M C04", 0.008},
+    {"A6M C24", -0.002}, {"A6M C44", 0.001},  {"A6M C06", -0.0015},
+    {"A6M C26", 0.0004}, {"A6M C46", 0.0002}, {"A6M C66", -0.0001},
+    {"A6M HSCL", 1.01},  {"A6M VSCL", 0.985}, {"A6M ROT", 2.0},
+    {"Anamorphic Squeeze", 2.0}};
+const std::vector<Slider> kFull6 = {
+    {"A6 CX02", 0.06},   {"A6 CX22", 0.012},  {"A6 CX04", 0.008},  {"A6 CX24", -0.002},
+    {"A6 CX44", 0.001},  {"A6 CX06", -0.0015}, {"A6 CX26", 0.0004}, {"A6 CX46", 0.0002},
+    {"A6 CX66", -0.0001}, {"A6 CY02", 0.05},   {"A6 CY22", -0.01},  {"A6 CY04", 0.006},
+    {"A6 CY24", 0.003},  {"A6 CY44", -0.0015}, {"A6 CY06", 0.001},  {"A6 CY26", -0.0003},
+    {"A6 CY46", 0.0001}, {"A6 CY66", 0.00005}, {"A6 HSCL", 1.01},   {"A6 VSCL", 0.985},
+    {"A6 ROT", -3.5},    {"Anamorphic Squeeze", 2.0}};
+// Angle terms make the distort direction iterate; the angle factor acts on the
+// stereographic and equisolid projections only.
+const std::vector<Slider> kFisheye = {{"FISH C2", 0.03},   {"FISH C4", -0.006},
+                                      {"FISH C6", 0.0008}, {"FISH C8", -0.00005},
+                                      {"FISH Scale", 1.1}, {"FISH Angle Factor", 0.9}};
+
+const ModelCase kModels[] = {
+    {1, kModelClassic,
+     {{"DistortionX1000", 60.0},
+      {"CubicX1000", -8.0},
+      {"QuarticX1000", 3.0},
+      {"Eccentricity", 0.95},
+      {"Vertical Scale", 1.02}}},
+    {2, kModelRadialSquash,
+     {{"MOD C2", 0.08}, {"MOD C3", -0.01}, {"MOD C4", 0.006}, {"MOD ECC", 0.97}, {"MOD VSCL", 1.03}}},
+    {3, kModelRadial4, kRadial4},
+    {4, kModelStdRadial4, kRadial4},
+    {5, kModelAnamorphicMerged6, kMerged6},
+    {6, kModelStdAnamorphicMerged6, kMerged6},
+    {7, kModelAnamorphic6, kFull6},
+    {8, kModelStdAnamorphic6, kFull6},
+    {9, kModelFisheyeStereographic, kFisheye},
+    {10, kModelFisheyeEquidistant, kFisheye},
+    {11, kModelFisheyeEquisolid, kFisheye},
+    {12, kModelFisheyeOrthographic, kFisheye},
+};
+
+// The lens inputs as the parameters give them for `model`, read from the instance by
+// parameter position the way pre-render lays them out.
+LensParams ExpectedLensParams(const EffectInstance& instance, const ModelCase& model) {
+  const auto p = [&](PF_ParamIndex index) { return instance.ValueAt(index, 0).x; };
+  constexpr double kRadiansPerDegree = 0.017453292519943295;
+  LensParams lens;
+  ResetLensParams(lens);
+  for (double& c : lens.coef) c = 0.0;
+  lens.kind = model.kind;
+  lens.squeeze = p(5);
+  switch (model.popup) {
+    case 1:
+      lens.quadratic = p(11) * 0.001;
+      lens.cubic = p(12) * 0.001;
+      lens.quartic = p(13) * 0.001;
+      lens.eccentricity = p(14);
+      lens.vScale = p(15);
+      break;
+    case 2:
+      for (int i = 0; i < 5; ++i) lens.coef[i] = p(18 + i);
+      break;
+    case 3:
+    case 4:
+      for (int i = 0; i < 6; ++i) lens.coef[i] = p(25 + i);
+      break;
+    case 5:
+    case 6:
+      for (int i = 0; i < 9; ++i) lens.coef[i] = p(33 + i);
+      lens.coef[11] = p(42);
+      lens.coef[12] = p(43);
+      lens.coef[13] = p(44) * kRadiansPerDegree;
+      break;
+    case 7:
+    case 8:
+      for (int i = 0; i < 18; ++i) lens.coef[i] = p(47 + i);
+      lens.coef[20] = p(65);
+      lens.coef[21] = p(66);
+      lens.coef[22] = p(67) * kRadiansPerDegree;
+      break;
+    default:
+      for (int i = 0; i < 6; ++i) lens.coef[i] = p(70 + i);
+      break;
+  }
+  return lens;
+}
+
+// One axis of the two conversions a render uses when both image sizes are the layer's
+// and the lens centre is its middle: output pixel to normalised, normalised to input
+// pixel. `f` rounds to single precision, as the effect does with the sizes it is given.
+struct Axis {
+  double toNormScale, toNormOffset, toPixelScale, toPixelOffset;
+  int32_t extent;  // output pixels: the distorted frame's reach past normalised 1
+};
+
+double f(double v) { return static_cast<double>(static_cast<float>(v)); }
+
+Axis AxisOf(bool applyMode, int32_t size) {
+  const double centre = 0.5 * size;
+  const double scale = f(2.0 / size);
+  if (!applyMode) {
+    // Output undistorted, offset -d/u = -1 moved onto the pixel centre; input distorted,
+    // half the undistorted size per unit, centred on the lens centre.
+    const double halfSize = static_cast<double>(0.5f * static_cast<float>(size));
+    const double pixelOffset = f(centre) - 0.5;
+    return {scale, -1.0 + 0.5 * scale, halfSize, pixelOffset,
+            static_cast<int32_t>(pixelOffset + halfSize + 1.5)};
+  }
+  // Output distorted about the lens centre; input undistorted about its own middle. The
+  // output's reach comes from the inverse of the rounded scale, a hair below size / 2.
+  const double offset = f((-2.0 / size) * (centre + 0.5 * 0)) + 0.5 * scale;
+  const double outputScale = 1.0 / scale;
+  return {scale, offset, f(0.5 * size), f(0.5 * size) - 0.5,
+          static_cast<int32_t>(-offset * outputScale + outputScale + 1.5)};
+}
+
+// Where "Nearest" reads the output pixel at layer position (x, y): `inside` false means
+// the pixel must be transparent.
+struct Read {
+  bool inside;
+  int32_t x, y;
+  bool valid;  // what the lens model reported
+};
+
+int32_t NearestColumn(float position, int32_t size, bool& inside) {
+  const float whole = std::nearbyint(position);  // ties to even in the default mode
+  inside = inside && whole >= -1.0f && whole <= static_cast<float>(size);
+  const float last = static_cast<float>(size - 1);
+  return static_cast<int32_t>(whole < 0.0f ? 0.0f : (whole > last ? last : whole));
+}
+
+Read ExpectedRead(const LensModel& model, bool applyMode, int32_t x, int32_t y) {
+  const Axis ax = AxisOf(applyMode, kWidth), ay = AxisOf(applyMode, kHeight);
+  const Point2 n = {static_cast<double>(static_cast<float>(x)) * ax.toNormScale + ax.toNormOffset,
+                    static_cast<double>(static_cast<float>(y)) * ay.toNormScale + ay.toNormOffset};
+  int32_t valid = -1;
+  // Zoom 1: the zoom factor and its reciprocal change nothing.
+  const Point2 m = applyMode ? Undistort(model, n, 1.0, &valid) : Distort(model, n, 1.0, &valid);
+  float sx = 268435456.0f, sy = 268435456.0f;
+  if (valid == 1) {
+    sx = static_cast<float>(f(m.x) * ax.toPixelScale + ax.toPixelOffset);
+    sy = static_cast<float>(f(m.y) * ay.toPixelScale + ay.toPixelOffset);
+  }
+  Read read{std::isfinite(sx) && std::isfinite(sy), 0, 0, valid == 1};
+  if (read.inside) {
+    read.x = NearestColumn(sx, kWidth, read.inside);
+    read.y = NearestColumn(sy, kHeight, read.inside);
+  }
+  return read;
+}
+
+// Distinct pixels in the depth's range (floats also outside 0..1), alpha never 0.
+Image Pattern(Depth depth) {
+  Image image = harness::MakeImage(kWidth, kHeight, depth);
+  uint32_t state = 2463534242U;
+  const int32_t channels = kWidth * kHeight * 4;
+  for (int32_t i = 0; i < channels; ++i) {
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    const bool alpha = i % 4 == 0;
+    if (depth == Depth::k8) {
+      image.pixels[i] = static_cast<uint8_t>(alpha ? 1 + state % 255 : state);
+    } else if (depth == Depth::k16) {
+      const uint16_t v = static_cast<uint16_t>(alpha ? 1 + state % 32768 : state % 32769);
+      std::memcpy(&image.pixels[size_t(i) * 2], &v, 2);
+    } else {
+      const float v = alpha ? 0.001f + static_cast<float>(state % 1000) / 1000.0f
+                            : static_cast<float>(static_cast<int32_t>(state % 1400) - 200) / 1000.0f;
+      std::memcpy(&image.pixels[size_t(i) * 4], &v, 4);
+    }
+  }
+  return image;
+}
+
+// Pixel (x, y) of `image` equals pixel (sx, sy) of `source`; channels compared as values,
+// so a float -0 matches 0.
+bool SamePixel(const Image& image, int32_t x, int32_t y, const Image* source, int32_t sx,
+               int32_t sy) {
+  const size_t bytes = static_cast<size_t>(harness::PixelBytes(image.depth));
+  const uint8_t* a = &image.pixels[(size_t(y) * image.width + x) * bytes];
+  const uint8_t zero[16] = {};
+  const uint8_t* b = source ? &source->pixels[(size_t(sy) * source->width + sx) * bytes] : zero;
+  if (image.depth != Depth::kFloat) return std::memcmp(a, b, bytes) == 0;
+  for (int c = 0; c < 4; ++c) {
+    float va, vb;
+    std::memcpy(&va, a + c * 4, 4);
+    std::memcpy(&vb, b + c * 4, 4);
+    if (!(va == vb)) return false;
+  }
+  return true;
+}
+
+TEST(EveryLensModel, RendersInEachDepthAsTheLensCodeMapsIt) {
+  for (const ModelCase& model : kModels) {
+    int32_t transparent = 0;  // over both directions: some pixel must fall outside
+    for (const bool applyMode : {false, true}) {
+      for (const Depth depth : {Depth::k8, Depth::k16, Depth::kFloat}) {
+        SCOPED_TRACE("Lens Model " + std::to_string(model.popup) +
+                     (applyMode ? ", Apply WF2" : ", Remove WF2") + ", depth " +
+                     std::to_string(int(depth)));
+        EffectInstance instance(Host());
+        instance.SetLayerSize(kWidth, kHeight);
+        ASSERT_TRUE(instance.SetValue(instance.FindParam("Lens Model"), {double(model.popup)}));
+        ASSERT_TRUE(instance.SetValue(instance.FindParam("Distort Mode"), {applyMode ? 2.0 : 1.0}));
+        ASSERT_TRUE(instance.SetValue(instance.FindParam("Filter Type"), {2.0}));  // "Nearest"
+        for (const Slider& s : model.sliders) {
+          const PF_ParamIndex index = instance.FindParam(s.name);
+          ASSERT_GT(index, 0) << s.name;
+          ASSERT_TRUE(instance.SetValue(index, {s.value})) << s.name;
+          ASSERT_EQ(instance.ValueAt(index, 0).x, s.value) << s.name;  // inside its range
+        }
+        LensModel lens;
+        SetParameters(lens, ExpectedLensParams(instance, model),
+                      static_cast<double>(kWidth) / static_cast<double>(kHeight));
+        ASSERT_EQ(lens.isIdentity, 0);
+
+        const Image layer = Pattern(depth);
+        RenderRequest request;
+        request.layer = &layer;
+        request.outputFill = 0xA5;  // every pixel must be written
+        const RenderResult frame = instance.Render(request);
+        ASSERT_EQ(frame.err, PF_Err_NONE);
+        EXPECT_TRUE(frame.preRender.Balanced());
+        EXPECT_TRUE(frame.render.Balanced());
+        EXPECT_EQ(frame.disposals, 1);
+        EXPECT_TRUE(frame.inputIntact);
+        EXPECT_TRUE(frame.outputPaddingIntact);
+        ASSERT_EQ(frame.output.originX, 0);
+        ASSERT_EQ(frame.output.originY, 0);
+        ASSERT_EQ(frame.output.width, AxisOf(applyMode, kWidth).extent);
+        ASSERT_EQ(frame.output.height, AxisOf(applyMode, kHeight).extent);
+
+        int32_t mismatches = 0, moved = 0, invalid = 0;
+        for (int32_t y = 0; y < frame.output.height; ++y) {
+          for (int32_t x = 0; x < frame.output.width; ++x) {
+            const Read read = ExpectedRead(lens, applyMode, x, y);
+            transparent += !read.inside;
+            invalid += !read.valid;
+            if (!SamePixel(frame.output, x, y, read.inside ? &layer : nullptr, read.x, read.y)) {
+              if (++mismatches <= 3) {
+                ADD_FAILURE() << "pixel (" << x << ", " << y << ") should be "
+                              << (read.inside ? "input pixel (" + std::to_string(read.x) + ", " +
+                                                    std::to_string(read.y) + ")"
+                                              : std::string("transparent"));
+              }
+            }
+            if (x < kWidth && y < kHeight && !SamePixel(frame.output, x, y, &layer, x, y)) {
+              ++moved;
+            }
+          }
+        }
+        EXPECT_EQ(mismatches, 0);
+        // The lens moves most of the image by at least half a pixel.
+        EXPECT_GT(moved, kWidth * kHeight / 4) << invalid << " invalid";
+      }
+    }
+    EXPECT_GT(transparent, 0) << "Lens Model " << model.popup;
+  }
+}
+
+}  // namespace
