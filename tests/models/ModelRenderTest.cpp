@@ -1,7 +1,8 @@
 // Every entry of "Lens Model" rendered end to end through the built module, in each depth
-// and in both directions, with "Nearest": then every output pixel must be exactly the input
-// pixel at the position that the static library's LensModel maps it to (or transparent
-// where the model cannot map it, or the position lies outside the input), so the frame ties
+// and in both directions. With "Nearest" every output pixel must be exactly the input pixel
+// at the position that the static library's LensModel maps it to (or transparent where the
+// model cannot map it, or the position lies outside the input); with "BiLinear" in float the
+// blend of its neighbours, which depends on every bit of that position. So each frame ties
 // the module's pre-render, frame transforms and row callbacks to the lens code.
 #include <gtest/gtest.h>
 
@@ -85,7 +86,11 @@ const ModelCase kModels[] = {
       {"Eccentricity", 0.95},
       {"Vertical Scale", 1.02}}},
     {2, kModelRadialSquash,
-     {{"MOD C2", 0.08}, {"MOD C3", -0.01}, {"MOD C4", 0.006}, {"MOD ECC", 0.97}, {"MOD VSCL", 1.03}}},
+     {{"MOD C2", 0.08},
+      {"MOD C3", -0.01},
+      {"MOD C4", 0.006},
+      {"MOD ECC", 0.97},
+      {"MOD VSCL", 1.03}}},
     {3, kModelRadial4, kRadial4},
     {4, kModelStdRadial4, kRadial4},
     {5, kModelAnamorphicMerged6, kMerged6},
@@ -173,39 +178,73 @@ Axis AxisOf(bool applyMode, int32_t size) {
           static_cast<int32_t>(-offset * outputScale + outputScale + 1.5)};
 }
 
-// Where "Nearest" reads the output pixel at layer position (x, y): `inside` false means
-// the pixel must be transparent.
-struct Read {
-  bool inside;
-  int32_t x, y;
+// The position in the input that output pixel (x, y) takes its colour from, as the lens
+// model maps it; a pixel the model cannot map (or maps to no finite position) is sent
+// far outside, where every filter gives transparent.
+struct Source {
+  float x, y;
   bool valid;  // what the lens model reported
 };
 
-int32_t NearestColumn(float position, int32_t size, bool& inside) {
-  const float whole = std::nearbyint(position);  // ties to even in the default mode
-  inside = inside && whole >= -1.0f && whole <= static_cast<float>(size);
-  const float last = static_cast<float>(size - 1);
-  return static_cast<int32_t>(whole < 0.0f ? 0.0f : (whole > last ? last : whole));
-}
-
-Read ExpectedRead(const LensModel& model, bool applyMode, int32_t x, int32_t y) {
+Source ExpectedSource(const LensModel& model, bool applyMode, int32_t x, int32_t y) {
   const Axis ax = AxisOf(applyMode, kWidth), ay = AxisOf(applyMode, kHeight);
   const Point2 n = {static_cast<double>(static_cast<float>(x)) * ax.toNormScale + ax.toNormOffset,
                     static_cast<double>(static_cast<float>(y)) * ay.toNormScale + ay.toNormOffset};
   int32_t valid = -1;
   // Zoom 1: the zoom factor and its reciprocal change nothing.
   const Point2 m = applyMode ? Undistort(model, n, 1.0, &valid) : Distort(model, n, 1.0, &valid);
-  float sx = 268435456.0f, sy = 268435456.0f;
-  if (valid == 1) {
-    sx = static_cast<float>(f(m.x) * ax.toPixelScale + ax.toPixelOffset);
-    sy = static_cast<float>(f(m.y) * ay.toPixelScale + ay.toPixelOffset);
+  constexpr float kFar = 268435456.0f;
+  Source source{kFar, kFar, valid == 1};
+  if (source.valid) {
+    source.x = static_cast<float>(f(m.x) * ax.toPixelScale + ax.toPixelOffset);
+    source.y = static_cast<float>(f(m.y) * ay.toPixelScale + ay.toPixelOffset);
   }
-  Read read{std::isfinite(sx) && std::isfinite(sy), 0, 0, valid == 1};
-  if (read.inside) {
-    read.x = NearestColumn(sx, kWidth, read.inside);
-    read.y = NearestColumn(sy, kHeight, read.inside);
+  if (!std::isfinite(source.x) || !std::isfinite(source.y)) source.x = source.y = kFar;
+  return source;
+}
+
+float Clamped(float v, int32_t size) {
+  const float last = static_cast<float>(size - 1);
+  return v < 0.0f ? 0.0f : (v > last ? last : v);
+}
+
+// "Nearest": the input pixel the position rounds to (ties to even), the edge pixel one
+// beyond the border, nothing (false) farther out.
+bool NearestPixel(Source s, int32_t& x, int32_t& y) {
+  const float rx = std::nearbyint(s.x), ry = std::nearbyint(s.y);
+  x = static_cast<int32_t>(Clamped(rx, kWidth));
+  y = static_cast<int32_t>(Clamped(ry, kHeight));
+  return rx >= -1.0f && rx <= static_cast<float>(kWidth) && ry >= -1.0f &&
+         ry <= static_cast<float>(kHeight);
+}
+
+float Channel(const Image& image, int32_t x, int32_t y, int32_t c) {
+  float v;
+  std::memcpy(&v, &image.pixels[((size_t(y) * image.width + x) * 4 + c) * 4], 4);
+  return v;
+}
+
+// "BiLinear" of a float image: the four neighbours blended as (b - a) t + a in single
+// precision, so the result depends on every bit of the position's fraction; 0 left of the
+// first pixel centre, above the first row's, and beyond one pixel past the last.
+void BilinearFloat(const Image& layer, Source s, float out[4]) {
+  const float x0 = std::floor(s.x), y0 = std::floor(s.y);
+  const float fx = s.x - x0, fy = s.y - y0;
+  const int32_t left = static_cast<int32_t>(Clamped(x0, kWidth));
+  const int32_t right = static_cast<int32_t>(Clamped(x0 + 1.0f, kWidth));
+  const int32_t top = static_cast<int32_t>(Clamped(y0, kHeight));
+  const int32_t bottom = static_cast<int32_t>(Clamped(y0 + 1.0f, kHeight));
+  const float inside = x0 >= 0.0f && x0 <= static_cast<float>(kWidth - 1) && y0 >= 0.0f &&
+                               y0 <= static_cast<float>(kHeight - 1)
+                           ? 1.0f
+                           : 0.0f;
+  for (int32_t c = 0; c < 4; ++c) {
+    const float p00 = Channel(layer, left, top, c), p10 = Channel(layer, right, top, c);
+    const float p01 = Channel(layer, left, bottom, c), p11 = Channel(layer, right, bottom, c);
+    const float upper = (p10 - p00) * fx + p00;
+    const float lower = (p11 - p01) * fx + p01;
+    out[c] = ((lower - upper) * fy + upper) * inside;
   }
-  return read;
 }
 
 // Distinct pixels in the depth's range (floats also outside 0..1), alpha never 0.
@@ -224,8 +263,9 @@ Image Pattern(Depth depth) {
       const uint16_t v = static_cast<uint16_t>(alpha ? 1 + state % 32768 : state % 32769);
       std::memcpy(&image.pixels[size_t(i) * 2], &v, 2);
     } else {
+      const int32_t spread = static_cast<int32_t>(state % 1400) - 200;
       const float v = alpha ? 0.001f + static_cast<float>(state % 1000) / 1000.0f
-                            : static_cast<float>(static_cast<int32_t>(state % 1400) - 200) / 1000.0f;
+                            : static_cast<float>(spread) / 1000.0f;
       std::memcpy(&image.pixels[size_t(i) * 4], &v, 4);
     }
   }
@@ -250,6 +290,50 @@ bool SamePixel(const Image& image, int32_t x, int32_t y, const Image* source, in
   return true;
 }
 
+// Sets up an instance for `model` in "Remove WF2" or "Apply WF2" with `filter`, renders
+// one frame of `layer` and checks that it succeeded, released what it took and covers the
+// distorted frame's extent.
+RenderResult RenderModel(const ModelCase& model, bool applyMode, double filter,
+                         const Image& layer, LensModel& lens) {
+  EffectInstance instance(Host());
+  instance.SetLayerSize(kWidth, kHeight);
+  EXPECT_TRUE(instance.SetValue(instance.FindParam("Lens Model"), {double(model.popup)}));
+  EXPECT_TRUE(instance.SetValue(instance.FindParam("Distort Mode"), {applyMode ? 2.0 : 1.0}));
+  EXPECT_TRUE(instance.SetValue(instance.FindParam("Filter Type"), {filter}));
+  for (const Slider& s : model.sliders) {
+    const PF_ParamIndex index = instance.FindParam(s.name);
+    EXPECT_GT(index, 0) << s.name;
+    EXPECT_TRUE(instance.SetValue(index, {s.value})) << s.name;
+    EXPECT_EQ(instance.ValueAt(index, 0).x, s.value) << s.name;  // inside its range
+  }
+  SetParameters(lens, ExpectedLensParams(instance, model),
+                static_cast<double>(kWidth) / static_cast<double>(kHeight));
+  EXPECT_EQ(lens.isIdentity, 0);
+
+  RenderRequest request;
+  request.layer = &layer;
+  request.outputFill = 0xA5;  // every pixel must be written
+  RenderResult frame = instance.Render(request);
+  EXPECT_EQ(frame.err, PF_Err_NONE);
+  EXPECT_TRUE(frame.preRender.Balanced());
+  EXPECT_TRUE(frame.render.Balanced());
+  EXPECT_EQ(frame.disposals, 1);
+  EXPECT_TRUE(frame.inputIntact);
+  EXPECT_TRUE(frame.outputPaddingIntact);
+  EXPECT_EQ(frame.output.originX, 0);
+  EXPECT_EQ(frame.output.originY, 0);
+  EXPECT_EQ(frame.output.width, AxisOf(applyMode, kWidth).extent);
+  EXPECT_EQ(frame.output.height, AxisOf(applyMode, kHeight).extent);
+  return frame;
+}
+
+// Counts a pixel that differs from what it should be; reports the first few.
+void CountMismatch(int32_t& mismatches, int32_t x, int32_t y, const std::string& expected) {
+  if (++mismatches <= 3) {
+    ADD_FAILURE() << "pixel (" << x << ", " << y << ") should be " << expected;
+  }
+}
+
 TEST(EveryLensModel, RendersInEachDepthAsTheLensCodeMapsIt) {
   for (const ModelCase& model : kModels) {
     int32_t transparent = 0;  // over both directions: some pixel must fall outside
@@ -258,51 +342,26 @@ TEST(EveryLensModel, RendersInEachDepthAsTheLensCodeMapsIt) {
         SCOPED_TRACE("Lens Model " + std::to_string(model.popup) +
                      (applyMode ? ", Apply WF2" : ", Remove WF2") + ", depth " +
                      std::to_string(int(depth)));
-        EffectInstance instance(Host());
-        instance.SetLayerSize(kWidth, kHeight);
-        ASSERT_TRUE(instance.SetValue(instance.FindParam("Lens Model"), {double(model.popup)}));
-        ASSERT_TRUE(instance.SetValue(instance.FindParam("Distort Mode"), {applyMode ? 2.0 : 1.0}));
-        ASSERT_TRUE(instance.SetValue(instance.FindParam("Filter Type"), {2.0}));  // "Nearest"
-        for (const Slider& s : model.sliders) {
-          const PF_ParamIndex index = instance.FindParam(s.name);
-          ASSERT_GT(index, 0) << s.name;
-          ASSERT_TRUE(instance.SetValue(index, {s.value})) << s.name;
-          ASSERT_EQ(instance.ValueAt(index, 0).x, s.value) << s.name;  // inside its range
-        }
-        LensModel lens;
-        SetParameters(lens, ExpectedLensParams(instance, model),
-                      static_cast<double>(kWidth) / static_cast<double>(kHeight));
-        ASSERT_EQ(lens.isIdentity, 0);
-
         const Image layer = Pattern(depth);
-        RenderRequest request;
-        request.layer = &layer;
-        request.outputFill = 0xA5;  // every pixel must be written
-        const RenderResult frame = instance.Render(request);
+        LensModel lens;
+        const RenderResult frame = RenderModel(model, applyMode, 2.0, layer, lens);  // "Nearest"
         ASSERT_EQ(frame.err, PF_Err_NONE);
-        EXPECT_TRUE(frame.preRender.Balanced());
-        EXPECT_TRUE(frame.render.Balanced());
-        EXPECT_EQ(frame.disposals, 1);
-        EXPECT_TRUE(frame.inputIntact);
-        EXPECT_TRUE(frame.outputPaddingIntact);
-        ASSERT_EQ(frame.output.originX, 0);
-        ASSERT_EQ(frame.output.originY, 0);
         ASSERT_EQ(frame.output.width, AxisOf(applyMode, kWidth).extent);
         ASSERT_EQ(frame.output.height, AxisOf(applyMode, kHeight).extent);
 
         int32_t mismatches = 0, moved = 0, invalid = 0;
         for (int32_t y = 0; y < frame.output.height; ++y) {
           for (int32_t x = 0; x < frame.output.width; ++x) {
-            const Read read = ExpectedRead(lens, applyMode, x, y);
-            transparent += !read.inside;
-            invalid += !read.valid;
-            if (!SamePixel(frame.output, x, y, read.inside ? &layer : nullptr, read.x, read.y)) {
-              if (++mismatches <= 3) {
-                ADD_FAILURE() << "pixel (" << x << ", " << y << ") should be "
-                              << (read.inside ? "input pixel (" + std::to_string(read.x) + ", " +
-                                                    std::to_string(read.y) + ")"
-                                              : std::string("transparent"));
-              }
+            const Source source = ExpectedSource(lens, applyMode, x, y);
+            invalid += !source.valid;
+            int32_t sx, sy;
+            const bool inside = NearestPixel(source, sx, sy);
+            transparent += !inside;
+            if (!SamePixel(frame.output, x, y, inside ? &layer : nullptr, sx, sy)) {
+              CountMismatch(mismatches, x, y,
+                            inside ? "input pixel (" + std::to_string(sx) + ", " +
+                                         std::to_string(sy) + ")"
+                                   : std::string("transparent"));
             }
             if (x < kWidth && y < kHeight && !SamePixel(frame.output, x, y, &layer, x, y)) {
               ++moved;
@@ -313,6 +372,31 @@ TEST(EveryLensModel, RendersInEachDepthAsTheLensCodeMapsIt) {
         // The lens moves most of the image by at least half a pixel.
         EXPECT_GT(moved, kWidth * kHeight / 4) << invalid << " invalid";
       }
+
+      // Float "BiLinear" ties the frame to every bit of the mapped positions.
+      SCOPED_TRACE("Lens Model " + std::to_string(model.popup) +
+                   (applyMode ? ", Apply WF2" : ", Remove WF2") + ", float BiLinear");
+      const Image layer = Pattern(Depth::kFloat);
+      LensModel lens;
+      const RenderResult frame = RenderModel(model, applyMode, 3.0, layer, lens);
+      ASSERT_EQ(frame.err, PF_Err_NONE);
+      ASSERT_EQ(frame.output.width, AxisOf(applyMode, kWidth).extent);
+      ASSERT_EQ(frame.output.height, AxisOf(applyMode, kHeight).extent);
+      int32_t mismatches = 0;
+      for (int32_t y = 0; y < frame.output.height; ++y) {
+        for (int32_t x = 0; x < frame.output.width; ++x) {
+          float expected[4];
+          BilinearFloat(layer, ExpectedSource(lens, applyMode, x, y), expected);
+          for (int32_t c = 0; c < 4; ++c) {
+            if (!(Channel(frame.output, x, y, c) == expected[c])) {
+              CountMismatch(mismatches, x, y, std::to_string(expected[c]) + " in channel " +
+                                                  std::to_string(c));
+              break;
+            }
+          }
+        }
+      }
+      EXPECT_EQ(mismatches, 0);
     }
     EXPECT_GT(transparent, 0) << "Lens Model " << model.popup;
   }
