@@ -9,19 +9,17 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "Harness.h"
 #include "Image.h"
+#include "support/LoadedEffect.h"
 #include "Lens/LensModel.h"
 
 namespace {
 
 using harness::Depth;
-using harness::EffectHost;
 using harness::EffectInstance;
 using harness::Image;
 using harness::RenderRequest;
@@ -29,20 +27,6 @@ using harness::RenderResult;
 
 // A small frame of roughly 16:9, so the model frame is not square.
 constexpr int32_t kWidth = 60, kHeight = 34;
-
-// One host for the whole run, never unloaded (the module keeps its kernel tables while it
-// is loaded).
-EffectHost& Host() {
-  static EffectHost* host = [] {
-    std::string error;
-    std::unique_ptr<EffectHost> loaded = EffectHost::Load(VTAFX_MODULE_PATH, error);
-    if (!loaded) throw std::runtime_error("cannot load the effect: " + error);
-    loaded->GlobalSetup();
-    loaded->ParamsSetup();
-    return loaded.release();
-  }();
-  return *host;
-}
 
 struct Slider {
   const char* name;
@@ -295,7 +279,7 @@ bool SamePixel(const Image& image, int32_t x, int32_t y, const Image* source, in
 // distorted frame's extent.
 RenderResult RenderModel(const ModelCase& model, bool applyMode, double filter,
                          const Image& layer, LensModel& lens) {
-  EffectInstance instance(Host());
+  EffectInstance instance(LoadedEffect());
   instance.SetLayerSize(kWidth, kHeight);
   EXPECT_TRUE(instance.SetValue(instance.FindParam("Lens Model"), {double(model.popup)}));
   EXPECT_TRUE(instance.SetValue(instance.FindParam("Distort Mode"), {applyMode ? 2.0 : 1.0}));
