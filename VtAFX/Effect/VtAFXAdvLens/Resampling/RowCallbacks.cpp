@@ -1,5 +1,6 @@
 #include "Resampling/RowCallbacks.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -177,7 +178,8 @@ void DescribeInput(const RenderContext& context, const PF_EffectWorld& input,
 
 void MapRunToSource(const RenderContext& context, const PointPacket& outputs,
                     PointPacket& sources) {
-  const int32_t n = outputs.x.count;
+  // Like every packet operation, a count outside 0..64 is taken as the nearest bound.
+  const int32_t n = std::min(std::max(outputs.x.count, 0), kPacketCapacity);
   const bool undistort = context.distortMode == 2;
   const FrameTransform& from = undistort ? context.distortedFrame : context.undistortedFrame;
   const FrameTransform& to = undistort ? context.undistortedFrame : context.distortedFrame;
