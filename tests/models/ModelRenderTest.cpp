@@ -154,9 +154,10 @@ Axis AxisOf(bool applyMode, int32_t size) {
     return {scale, -1.0 + 0.5 * scale, halfSize, pixelOffset,
             static_cast<int32_t>(pixelOffset + halfSize + 1.5)};
   }
-  // Output distorted about the lens centre; input undistorted about its own middle. The
-  // output's reach comes from the inverse of the rounded scale, a hair below size / 2.
-  const double offset = f((-2.0 / size) * (centre + 0.5 * 0)) + 0.5 * scale;
+  // Output distorted about the lens centre (the sizes being equal, no shift between them);
+  // input undistorted about its own middle. The output's reach comes from the inverse of
+  // the rounded scale, which may lie a hair below size / 2.
+  const double offset = f((-2.0 / size) * centre) + 0.5 * scale;
   const double outputScale = 1.0 / scale;
   return {scale, offset, f(0.5 * size), f(0.5 * size) - 0.5,
           static_cast<int32_t>(-offset * outputScale + outputScale + 1.5)};
