@@ -1,11 +1,9 @@
 #include "FrameStages.h"
 
 #include <cmath>
-#include <cstring>
 
 #include "Host/ParamIndices.h"
 #include "Host/RenderSetUp.h"
-#include "Resampling/BatchedSamplers.h"
 #include "Resampling/FilterKernelTables.h"
 #include "Resampling/FloatPacket.h"
 #include "Resampling/RowCallbacks.h"
@@ -86,47 +84,27 @@ bool ResampleFrame(const RenderContext& context, const harness::Image& input,
       output.width != map.width || output.height != map.height) {
     return false;
   }
-  const int32_t bits = static_cast<int32_t>(input.depth);
+  const int32_t pixelBytes = harness::PixelBytes(input.depth);
+  PF_EffectWorld world{};
+  world.width = input.width;
+  world.height = input.height;
+  world.rowbytes = input.width * pixelBytes;
   SampleSource source;
-  std::memset(&source, 0, sizeof source);
-  source.pixels = input.pixels.data();
-  source.bytesPerPixel = harness::PixelBytes(input.depth);
-  source.rowBytes = input.width * source.bytesPerPixel;
-  source.bitsPerChannel = bits;
-  source.width = input.width;
-  source.height = input.height;
-  source.colourMax = bits == 8 ? 255.0f : bits == 16 ? 32768.0f : 1.0e10f;
-  source.alphaMax = bits == 8 ? 255.0f : bits == 16 ? 32768.0f : 1.0f;
-  void (*sampler)(const SampleSource&, const PointPacket&, void*) = SampleKernel;
-  if (context.filterType == 2) sampler = SampleNearest;
-  if (context.filterType == 3) sampler = SampleBilinear;
-  int32_t taps = 0, tapOffset = 0, blockStride = 0;
-  if (context.filterType == 4) {
-    taps = kLanczos2Taps, tapOffset = kLanczos2TapOffset, blockStride = kLanczos2BlockStride;
-    source.weights = context.kernelLanczos2;
-  } else if (context.filterType == 5) {
-    taps = kLanczos3Taps, tapOffset = kLanczos3TapOffset, blockStride = kLanczos3BlockStride;
-    source.weights = context.kernelLanczos3;
-  } else if (context.filterType == 6) {
-    taps = kMitchellTaps, tapOffset = kMitchellTapOffset, blockStride = kMitchellBlockStride;
-    source.weights = context.kernelMitchell;
-  }
-  source.tapsX = source.tapsY = taps;
-  source.tapOffsetX = source.tapOffsetY = tapOffset;
-  source.phases = static_cast<float>(kKernelPhases);
-  source.blockStride = static_cast<float>(blockStride);
+  DescribeInput(context, world, input.pixels.data(), static_cast<int32_t>(input.depth), source);
+  const BatchedSampler sampler = SamplerForFilter(context.filterType);
 
   PointPacket positions;
   for (int32_t row = 0; row < map.height; ++row) {
     const size_t first = static_cast<size_t>(row) * static_cast<size_t>(map.width);
-    uint8_t* out = output.pixels.data() + first * static_cast<size_t>(source.bytesPerPixel);
+    uint8_t* out = output.pixels.data() + first * static_cast<size_t>(pixelBytes);
     for (int32_t start = 0; start < map.width; start += kPacketCapacity) {
       SetRunCount(positions, map.width, start);
       for (int32_t k = 0; k < positions.x.count; ++k) {
         positions.x[k] = map.x[first + static_cast<size_t>(start + k)];
         positions.y[k] = map.y[first + static_cast<size_t>(start + k)];
       }
-      sampler(source, positions, out + static_cast<size_t>(start) * source.bytesPerPixel);
+      sampler(source, positions,
+              out + static_cast<size_t>(start) * static_cast<size_t>(pixelBytes));
     }
   }
   return true;

@@ -47,8 +47,9 @@ struct SourceMap {
 void MapFrame(const RenderContext& context, SourceMap& map);
 
 // Resamples `input` at the positions of `map` with the context's filter (not "Built-in",
-// which is the host's sampler) into `output`, map-sized and of the input's depth, with the
-// sampler and footprint the row callbacks use. False for "Built-in" or a depth mismatch.
+// which is the host's sampler) into `output`, map-sized and of the input's depth, through
+// the row callbacks' own description of the input and choice of sampler. False for
+// "Built-in" or an output that does not match.
 bool ResampleFrame(const RenderContext& context, const harness::Image& input,
                    const SourceMap& map, harness::Image& output);
 
