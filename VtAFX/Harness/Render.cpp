@@ -40,7 +40,6 @@ RenderResult EffectInstance::Render(const RenderRequest& request) const {
   scope.layer = &layer;
   scope.layerWidth = layer.width;
   scope.layerHeight = layer.height;
-  scope.time = request.time;
   scope.rowPadding = request.rowPadding;
   scope.outputFill = request.outputFill;
   FillInData(scope, request.time, timeStep_, timeScale_);
