@@ -49,17 +49,6 @@ std::string Number(double v) {
   return buffer;
 }
 
-// A bound as the host holds it, a float, in the fewest digits that give that float back.
-std::string Bound(double v) {
-  float f = static_cast<float>(v);
-  char buffer[64];
-  for (int digits = 1; digits <= 9; ++digits) {
-    std::snprintf(buffer, sizeof buffer, "%.*g", digits, static_cast<double>(f));
-    if (std::strtof(buffer, nullptr) == f && std::string(buffer).find('e') == std::string::npos) break;
-  }
-  return buffer;
-}
-
 std::string ChoiceList(const Control& control) {
   std::string list;
   for (size_t i = 0; i < control.choices.size(); ++i) {
@@ -164,8 +153,8 @@ void CheckControlValue(const Control& control, const ControlValue& value) {
       float v = static_cast<float>(value.x);
       if (!std::isfinite(value.x) || v < static_cast<float>(control.validMin) ||
           v > static_cast<float>(control.validMax))
-        throw UsageError(Quoted(control) + " must be between " + Bound(control.validMin) +
-                         " and " + Bound(control.validMax) + ", not " + Number(value.x));
+        throw UsageError(Quoted(control) + " must be between " + FloatText(control.validMin) +
+                         " and " + FloatText(control.validMax) + ", not " + Number(value.x));
       return;
     }
     case ControlKind::Point:
@@ -209,4 +198,14 @@ ControlValue ParseControlValue(const Control& control, const std::string& text) 
   }
   CheckControlValue(control, value);
   return value;
+}
+
+std::string FloatText(double value) {
+  float f = static_cast<float>(value);
+  char buffer[64];
+  for (int digits = 1; digits <= 9; ++digits) {
+    std::snprintf(buffer, sizeof buffer, "%.*g", digits, static_cast<double>(f));
+    if (std::strtof(buffer, nullptr) == f && std::string(buffer).find('e') == std::string::npos) break;
+  }
+  return buffer;
 }

@@ -65,3 +65,7 @@ void CheckControlValue(const Control& control, const ControlValue& value);
 // Parses a whole decimal number into `out`; false unless all of `text` is one finite
 // number (leading and trailing blanks allowed).
 bool ParseNumber(const std::string& text, double& out);
+
+// A float the host keeps in single precision (bounds, defaults), in the fewest decimal
+// digits that give that float back, without an exponent ("0.1", "20000").
+std::string FloatText(double value);

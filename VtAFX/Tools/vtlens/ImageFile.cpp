@@ -92,6 +92,13 @@ std::string OutputFormatName(const std::string& path) {
 
 void CheckWritableFormat(const std::string& path) { (void)OutputFormatName(path); }
 
+void CheckOutputFolder(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  if (access(dir.c_str(), W_OK | X_OK) != 0)
+    throw ToolError("cannot write \"" + path + "\": the folder \"" + dir + "\" does not exist or is not writable");
+}
+
 Image ReadImageFile(const std::string& path, const ReadOptions& options, ImageFileInfo* info) {
   OIIO::ImageSpec config;
   // We associate alpha ourselves, exactly and in the world's depth.
