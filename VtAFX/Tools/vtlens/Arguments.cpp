@@ -123,3 +123,12 @@ void ParseSize(const std::string& text, const std::string& option, int& width, i
   width = ParseBoundedInt(text.substr(0, x), option + " width", 1, 30000);
   height = ParseBoundedInt(text.substr(x + 1), option + " height", 1, 30000);
 }
+
+LayerOptions ParseLayerOptions(const ParsedArguments& parsed, const std::string& command) {
+  if (!HasOption(parsed, "layer")) throw UsageError(command + " needs --layer WxH, the size of the layer");
+  LayerOptions layer;
+  ParseSize(OptionValue(parsed, "layer"), "--layer", layer.width, layer.height);
+  if (HasOption(parsed, "frame"))
+    layer.frame = ParseBoundedInt(OptionValue(parsed, "frame"), "--frame", 0, static_cast<int>(kMaxKeyframeFrame));
+  return layer;
+}

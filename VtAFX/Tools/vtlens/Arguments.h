@@ -43,3 +43,14 @@ void ParseSize(const std::string& text, const std::string& option, int& width, i
 
 // Parses a whole number in [min, max]. Throws a usage error naming `option` otherwise.
 int ParseBoundedInt(const std::string& text, const std::string& option, int min, int max);
+
+// The layer and frame that `map` and `stmap` compute for: --layer WxH (required) and
+// --frame N (default 0).
+struct LayerOptions {
+  int width = 0;
+  int height = 0;
+  long frame = 0;
+};
+
+// Reads --layer and --frame from `parsed`; `command` names the command in messages.
+LayerOptions ParseLayerOptions(const ParsedArguments& parsed, const std::string& command);

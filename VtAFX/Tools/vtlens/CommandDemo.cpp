@@ -33,16 +33,18 @@ struct RoundTripError {
   int maxAbs = 0;
 };
 
-harness::RenderResult RenderWith(EffectSession& session, const char* mode, const Image& layer) {
+std::unique_ptr<harness::EffectInstance> DemoInstance(EffectSession& session, const char* mode) {
   ControlSettings settings;
   for (const char* assignment : kDemoLens) ApplyAssignment(settings, session.controls, assignment);
   ApplyAssignment(settings, session.controls, std::string("Distort Mode=") + mode);
-  harness::EffectInstance instance(*session.host);
-  ApplySettings(instance, settings);
+  return NewInstance(session, settings, kChartWidth, kChartHeight);
+}
+
+harness::RenderResult RenderWith(EffectSession& session, const char* mode, const Image& layer) {
   harness::Image hostLayer = ToHarnessImage(layer);
   harness::RenderRequest request;
   request.layer = &hostLayer;
-  harness::RenderResult result = instance.Render(request);
+  harness::RenderResult result = DemoInstance(session, mode)->Render(request);
   if (result.err != 0)
     throw ToolError(std::string("the effect failed to render \"") + mode + "\" (error " + std::to_string(result.err) + ")");
   return result;
@@ -119,13 +121,7 @@ int RunDemo(const std::vector<std::string>& args) {
   RoundTripError error = CompareRoundTrip(chart, restored, difference);
   Step("compared the restored chart with the original", start);
 
-  ControlSettings settings;
-  for (const char* assignment : kDemoLens) ApplyAssignment(settings, session.controls, assignment);
-  ApplyAssignment(settings, session.controls, "Distort Mode=Apply WF2");
-  harness::EffectInstance instance(*session.host);
-  instance.SetLayerSize(kChartWidth, kChartHeight);
-  ApplySettings(instance, settings);
-  RenderContextPtr context = SetUpGeometry(instance, 0, kChartWidth, kChartHeight);
+  RenderContextPtr context = SetUpGeometry(*DemoInstance(session, "Apply WF2"), 0, kChartWidth, kChartHeight);
   Image stmap = MakeStMap(*context, kChartWidth, kChartHeight, static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
   Step("computed the ST map of the distortion", start);
 

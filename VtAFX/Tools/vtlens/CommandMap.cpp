@@ -42,10 +42,7 @@ int RunMap(const std::vector<std::string>& args) {
   ParsedArguments parsed = ParseArguments(args, specs);
   if (!parsed.positional.empty()) throw UsageError("map takes no file names; give points with --points FILE or on stdin");
   MapMode mode = ModeOf(parsed);
-  if (!HasOption(parsed, "layer")) throw UsageError("map needs --layer WxH, the size of the layer");
-  int width = 0, height = 0;
-  ParseSize(OptionValue(parsed, "layer"), "--layer", width, height);
-  long frame = HasOption(parsed, "frame") ? ParseBoundedInt(OptionValue(parsed, "frame"), "--frame", 0, 9999999) : 0;
+  LayerOptions layer = ParseLayerOptions(parsed, "map");
 
   std::vector<InputPoint> points;
   if (HasOption(parsed, "points")) {
@@ -60,10 +57,8 @@ int RunMap(const std::vector<std::string>& args) {
   EffectSession session = OpenEffect(OptionValue(parsed, "module"));
   ControlSettings settings;
   ApplyEffectOptions(parsed, session.controls, settings);
-  harness::EffectInstance instance(*session.host);
-  instance.SetLayerSize(width, height);
-  ApplySettings(instance, settings);
-  RenderContextPtr context = SetUpGeometry(instance, FrameTime(instance, frame), width, height);
+  auto instance = NewInstance(session, settings, layer.width, layer.height);
+  RenderContextPtr context = SetUpGeometry(*instance, FrameTime(*instance, layer.frame), layer.width, layer.height);
 
   if (mode == MapMode::ToSource) {
     std::vector<MappedPoint> outputs;

@@ -127,8 +127,8 @@ int RunRender(const std::vector<std::string>& args) {
   EffectSession session = OpenEffect(OptionValue(parsed, "module"));
   ControlSettings settings;
   ApplyEffectOptions(parsed, session.controls, settings);
-  harness::EffectInstance instance(*session.host);
-  ApplySettings(instance, settings);
+  auto instanceOwner = NewInstance(session, settings);
+  const harness::EffectInstance& instance = *instanceOwner;
 
   int workers = std::min<int>(threads, static_cast<int>(job.frames.size()));
   job.rowThreads = std::max(1, threads / workers);

@@ -18,32 +18,27 @@ int RunStmap(const std::vector<std::string>& args) {
   const std::string& output = parsed.positional[0];
   if (OutputFormatName(output) != "openexr") throw UsageError("\"" + output + "\": an ST map is written as OpenEXR (.exr)");
   CheckOutputFolder(output);
-  if (!HasOption(parsed, "layer")) throw UsageError("stmap needs --layer WxH, the size of the input layer");
-  int width = 0, height = 0;
-  ParseSize(OptionValue(parsed, "layer"), "--layer", width, height);
-  long frame = HasOption(parsed, "frame") ? ParseBoundedInt(OptionValue(parsed, "frame"), "--frame", 0, 9999999) : 0;
+  LayerOptions layer = ParseLayerOptions(parsed, "stmap");
   int threads = HasOption(parsed, "threads") ? ParseBoundedInt(OptionValue(parsed, "threads"), "--threads", 1, 256)
                                              : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 
   EffectSession session = OpenEffect(OptionValue(parsed, "module"));
   ControlSettings settings;
   ApplyEffectOptions(parsed, session.controls, settings);
-  harness::EffectInstance instance(*session.host);
-  instance.SetLayerSize(width, height);
-  ApplySettings(instance, settings);
+  auto instance = NewInstance(session, settings, layer.width, layer.height);
   auto start = std::chrono::steady_clock::now();
-  RenderContextPtr context = SetUpGeometry(instance, FrameTime(instance, frame), width, height);
+  RenderContextPtr context = SetUpGeometry(*instance, FrameTime(*instance, layer.frame), layer.width, layer.height);
   const PF_LRect& e = context->outputRect;
   int64_t w = int64_t(e.right) - e.left, h = int64_t(e.bottom) - e.top;
   if (w <= 0 || h <= 0 || w > 30000 || h > 30000)
     throw ToolError("the output extent " + std::to_string(w) + "x" + std::to_string(h) +
                     " is not one the host accepts (1 to 30000 pixels a side)");
-  Image map = MakeStMap(*context, width, height, threads);
+  Image map = MakeStMap(*context, layer.width, layer.height, threads);
   WriteOptions options;
-  options.displayWidth = width;
-  options.displayHeight = height;
+  options.displayWidth = layer.width;
+  options.displayHeight = layer.height;
   WriteImageFile(output, map, options);
   std::fprintf(stderr, "vtlens: ST map of %dx%d at (%d, %d) for a %dx%d layer written to %s in %.2f s\n", map.width,
-               map.height, map.originX, map.originY, width, height, output.c_str(), SecondsSince(start));
+               map.height, map.originX, map.originY, layer.width, layer.height, output.c_str(), SecondsSince(start));
   return 0;
 }

@@ -139,6 +139,14 @@ void ApplySettings(harness::EffectInstance& instance, const ControlSettings& set
   }
 }
 
+std::unique_ptr<harness::EffectInstance> NewInstance(EffectSession& session, const ControlSettings& settings,
+                                                     int32_t layerWidth, int32_t layerHeight) {
+  auto instance = std::make_unique<harness::EffectInstance>(*session.host);
+  if (layerWidth > 0 && layerHeight > 0) instance->SetLayerSize(layerWidth, layerHeight);
+  ApplySettings(*instance, settings);
+  return instance;
+}
+
 harness::Image ToHarnessImage(const Image& image) {
   harness::Image out;
   out.width = image.width;
