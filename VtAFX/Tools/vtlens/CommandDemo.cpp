@@ -24,7 +24,7 @@ constexpr int32_t kChartHeight = 1080;
 constexpr int kDifferenceGain = 8;
 
 // The demo's lens: the effect's default model with a moderate barrel distortion.
-const char* const kDemoLens[] = {"Lens Model=Std. Radial 4th-order", "R4 C2=-0.06", "R4 C4=0.01",
+const char* const kDemoLens[] = {"Lens Model=Std. Radial 4th-order", "R4 C2=-0.1", "R4 C4=0.02",
                                  "Filter Type=Lanczos-2"};
 
 struct RoundTripError {

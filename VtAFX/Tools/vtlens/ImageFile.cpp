@@ -199,8 +199,9 @@ void WriteImageFile(const std::string& path, const Image& image, const WriteOpti
                                 : std::vector<std::string>{"R", "G", "B"};
   spec.alpha_channel = withAlpha ? 3 : -1;
   if (withAlpha) {
-    // Tells the writer the data is already in the file's convention; it must not convert.
-    spec.attribute("oiio:UnassociatedAlpha", dissociate ? 1 : 0);
+    // Marks data that is already in the file's own form (dissociated, or raw channels),
+    // so that the writer converts nothing.
+    spec.attribute("oiio:UnassociatedAlpha", dissociate || options.rawChannels ? 1 : 0);
   }
   if (out->supports("displaywindow") && options.displayWidth > 0 && options.displayHeight > 0) {
     spec.x = options.displayX + image.originX;
