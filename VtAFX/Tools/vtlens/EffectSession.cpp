@@ -73,9 +73,16 @@ std::string FindModulePath(const std::string& moduleOption) {
 EffectSession OpenEffect(const std::string& moduleOption) {
   EffectSession session;
   session.modulePath = FindModulePath(moduleOption);
-  std::string error;
-  session.host = harness::EffectHost::Load(session.modulePath, error);
-  if (!session.host) throw ToolError("cannot load the effect module \"" + session.modulePath + "\": " + error);
+  static harness::EffectHost* loaded = nullptr;  // deliberately never deleted, see the header
+  static std::string loadedPath;
+  if (!loaded || loadedPath != session.modulePath) {
+    std::string error;
+    std::unique_ptr<harness::EffectHost> host = harness::EffectHost::Load(session.modulePath, error);
+    if (!host) throw ToolError("cannot load the effect module \"" + session.modulePath + "\": " + error);
+    loaded = host.release();
+    loadedPath = session.modulePath;
+  }
+  session.host = loaded;
   harness::CommandRecord setup = session.host->GlobalSetup();
   if (setup.result != 0)
     throw ToolError("the effect's global set-up failed with error " + std::to_string(setup.result));

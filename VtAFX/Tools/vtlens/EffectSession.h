@@ -12,7 +12,10 @@
 
 struct EffectSession {
   std::string modulePath;
-  std::unique_ptr<harness::EffectHost> host;
+  // Loaded for the rest of the process, never unloaded: the effect keeps tables from
+  // global set-up until its process ends, as a host that never unloads a running effect
+  // lets it; unloading would only turn them into leaks.
+  harness::EffectHost* host = nullptr;
   std::vector<Control> controls;  // parameter indices 1 and up, as declared
 };
 
@@ -21,8 +24,9 @@ struct EffectSession {
 // the module this build made. Throws a ToolError listing the places tried.
 std::string FindModulePath(const std::string& moduleOption);
 
-// Finds and loads the module, sends global set-up and parameter set-up, and reads the
-// declared controls back. Throws a ToolError when any of it fails.
+// Finds and loads the module (once a process; later calls reuse it), sends global set-up
+// and parameter set-up, and reads the declared controls back. Throws a ToolError when any
+// of it fails.
 EffectSession OpenEffect(const std::string& moduleOption);
 
 // The controls in the harness's parameter declarations (index 0, the layer, left out).
