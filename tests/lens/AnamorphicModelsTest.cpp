@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
-#include <vector>
 
 #include "LensTestSupport.h"
 
@@ -39,10 +39,9 @@ double PolarFactor(const double* a, double u, double v) {
   const double r2 = u * u + v * v;
   const double t = std::atan2(v, u);
   const double r4 = r2 * r2, r6 = r4 * r2;
-  return 1.0 + a[0] * r2 + a[1] * r2 * std::cos(2 * t) + a[2] * r4 +
-         a[3] * r4 * std::cos(2 * t) + a[4] * r4 * std::cos(4 * t) + a[5] * r6 +
-         a[6] * r6 * std::cos(2 * t) + a[7] * r6 * std::cos(4 * t) +
-         a[8] * r6 * std::cos(6 * t);
+  return 1.0 + a[0] * r2 + a[1] * r2 * std::cos(2 * t) + a[2] * r4 + a[3] * r4 * std::cos(2 * t) +
+         a[4] * r4 * std::cos(4 * t) + a[5] * r6 + a[6] * r6 * std::cos(2 * t) +
+         a[7] * r6 * std::cos(4 * t) + a[8] * r6 * std::cos(6 * t);
 }
 
 // The monomial coefficients, written out one by one.
@@ -95,26 +94,25 @@ Point2 RefStdUndistort(const Anamorphic& m, double aspect, Point2 in) {
   return {p2 * f.fromX, q2 * f.fromY};
 }
 
-std::vector<Point2> ImageGrid(int steps, double extent) {
-  std::vector<Point2> grid;
-  for (int j = 0; j <= steps; ++j) {
-    for (int i = 0; i <= steps; ++i) {
-      grid.push_back({-extent + 2.0 * extent * i / steps, -extent + 2.0 * extent * j / steps});
-    }
-  }
-  return grid;
-}
-
 // A squeeze-2 lens with a slight tilt, unequal x and y factors and an offset centre.
 const Anamorphic kRealistic = {
     {-0.06, 0.012, 0.008, -0.002, 0.001, -0.0015, 0.0004, 0.0002, -0.0001},
     {-0.05, -0.01, 0.006, 0.003, -0.0015, 0.001, -0.0003, 0.0001, 0.00005},
-    0.012, -0.008, 1.01, 0.985, 0.0349, 2.0};
+    0.012,
+    -0.008,
+    1.01,
+    0.985,
+    0.0349,
+    2.0};
 // Strong and uneven, still free of folds over the image.
-const Anamorphic kStrong = {
-    {0.25, 0.08, 0.06, -0.03, 0.02, 0.01, -0.005, 0.004, 0.002},
-    {-0.2, 0.06, 0.04, 0.02, -0.015, 0.008, 0.003, -0.002, 0.001},
-    -0.03, 0.02, 0.92, 1.07, -0.21, 1.33};
+const Anamorphic kStrong = {{0.25, 0.08, 0.06, -0.03, 0.02, 0.01, -0.005, 0.004, 0.002},
+                            {-0.2, 0.06, 0.04, 0.02, -0.015, 0.008, 0.003, -0.002, 0.001},
+                            -0.03,
+                            0.02,
+                            0.92,
+                            1.07,
+                            -0.21,
+                            1.33};
 
 TEST(AnamorphicModels, MonomialFormIsThePolarFactor) {
   LensModel model;
@@ -237,8 +235,8 @@ TEST(AnamorphicModels, StdClosedFormIsThePlainOneAtUnitScales) {
 
 TEST(AnamorphicModels, NeutralCoefficientsWithSqueezeAreTheIdentity) {
   const Anamorphic neutral = {{0.0}, {0.0}, 0.0, 0.0, 1.0, 1.0, 0.0, 2.0};
-  for (const ModelKind kind : {kModelAnamorphic6, kModelAnamorphicMerged6,
-                               kModelStdAnamorphic6, kModelStdAnamorphicMerged6}) {
+  for (const ModelKind kind : {kModelAnamorphic6, kModelAnamorphicMerged6, kModelStdAnamorphic6,
+                               kModelStdAnamorphicMerged6}) {
     LensModel model;
     SetParameters(model, ToParams(kind, neutral), 16.0 / 9.0);
     EXPECT_EQ(model.isIdentity, 1) << kind;
@@ -260,30 +258,20 @@ TEST(AnamorphicModels, RoundTripsOverTheImage) {
   const struct {
     const char* what;
     const Anamorphic* model;
-    bool moves;  // a turn alone is undone by the turn back
-  } sets[] = {{"realistic", &kRealistic, true},
-              {"strong", &kStrong, true},
-              {"rotation only", &rotationOnly, false},
-              {"realistic merged", &realisticMerged, true},
-              {"strong merged", &strongMerged, true}};
+  } sets[] = {{"realistic", &kRealistic},
+              {"strong", &kStrong},
+              {"rotation only", &rotationOnly},
+              {"realistic merged", &realisticMerged},
+              {"strong merged", &strongMerged}};
   for (const auto& set : sets) {
-    for (const ModelKind kind : {kModelAnamorphic6, kModelAnamorphicMerged6,
-                                 kModelStdAnamorphic6, kModelStdAnamorphicMerged6}) {
+    for (const ModelKind kind : {kModelAnamorphic6, kModelAnamorphicMerged6, kModelStdAnamorphic6,
+                                 kModelStdAnamorphicMerged6}) {
       LensModel model;
       SetParameters(model, ToParams(kind, *set.model), 16.0 / 9.0);
       ASSERT_EQ(model.isIdentity, 0);
-      double worst = 0.0, moved = 0.0;
-      for (const Point2& p : ImageGrid(20, 1.0)) {
-        int32_t validD = -1, validU = -1;
-        const Point2 d = Distort(model, p, 1.0, &validD);
-        const Point2 back = Undistort(model, d, 1.0, &validU);
-        EXPECT_EQ(validD, 1) << set.what << " kind " << kind << " at " << p.x << "," << p.y;
-        EXPECT_EQ(validU, 1) << set.what << " kind " << kind << " at " << p.x << "," << p.y;
-        worst = std::fmax(worst, std::fmax(std::fabs(back.x - p.x), std::fabs(back.y - p.y)));
-        moved = std::fmax(moved, std::fabs(d.x - p.x) + std::fabs(d.y - p.y));
-      }
-      EXPECT_LT(worst, 1e-9) << set.what << " kind " << kind;
-      EXPECT_EQ(moved > 1e-3, set.moves) << set.what << " kind " << kind;
+      int invalid;
+      EXPECT_LT(RoundTripError(model, true, invalid), 1e-9) << set.what << " kind " << kind;
+      EXPECT_EQ(invalid, 0) << set.what << " kind " << kind;
     }
   }
 }
@@ -297,8 +285,8 @@ TEST(AnamorphicModels, FoldsAndNonPositiveFactorsAreInvalid) {
     double x;
     int32_t valid;
   } cases[] = {{0.3, 1}, {-0.3, 1}, {0.5, 0}, {-0.5, 0}, {0.8, 0}, {-0.8, 0}};
-  for (const ModelKind kind : {kModelAnamorphic6, kModelAnamorphicMerged6,
-                               kModelStdAnamorphic6, kModelStdAnamorphicMerged6}) {
+  for (const ModelKind kind : {kModelAnamorphic6, kModelAnamorphicMerged6, kModelStdAnamorphic6,
+                               kModelStdAnamorphicMerged6}) {
     LensModel model;
     SetParameters(model, ToParams(kind, folding), 0.75);
     const bool standard = kind == kModelStdAnamorphic6 || kind == kModelStdAnamorphicMerged6;
@@ -308,8 +296,8 @@ TEST(AnamorphicModels, FoldsAndNonPositiveFactorsAreInvalid) {
       const Point2 out =
           standard ? Undistort(model, p, 1.0, &valid) : Distort(model, p, 1.0, &valid);
       EXPECT_EQ(valid, c.valid) << kind << " at " << c.x;
-      const Point2 ref = standard ? RefStdUndistort(folding, 0.75, p)
-                                  : RefPlainDistort(folding, 0.75, p);
+      const Point2 ref =
+          standard ? RefStdUndistort(folding, 0.75, p) : RefPlainDistort(folding, 0.75, p);
       EXPECT_EQ(out.x, ref.x);
       EXPECT_EQ(out.y, ref.y);
       // The other direction cannot reach what lies beyond the turning point.

@@ -43,9 +43,9 @@ TEST(LensModelTables, ConstructionOwnsNothingAndDestructionReleases) {
 
 TEST(LensModelTables, SetUpReleasesWhatAnEarlierSetUpBuilt) {
   const int64_t before = LiveArrayAllocations();
-  const LensParams sequence[] = {Classic(0.1, 1.0),  Classic(0.1, -0.5),
-                                 KindParams(kModelRadial4, {{0, 0.1}}), Classic(-0.2, -0.3),
-                                 Classic(0.0, 1.0), NeutralParams(kModelFisheyeEquisolid)};
+  const LensParams sequence[] = {
+      Classic(0.1, 1.0),   Classic(0.1, -0.5), KindParams(kModelRadial4, {{0, 0.1}}),
+      Classic(-0.2, -0.3), Classic(0.0, 1.0),  NeutralParams(kModelFisheyeEquisolid)};
   {
     LensModel model;
     for (const LensParams& params : sequence) {

@@ -2,6 +2,8 @@
 
 #include <climits>
 #include <limits>
+#include <thread>
+#include <vector>
 
 #include "LensTestSupport.h"
 
@@ -100,19 +102,17 @@ TEST(LensModel, IdentityStillInstallsTheKindButEntryPointsBypassIt) {
   EXPECT_POINT_BITS(u, 0.8125, -0.3);
 }
 
-TEST(LensModel, ModelFrameConstants) {
+TEST(LensModel, ModelFrameIsIsotropicWithCornersAtRadiusOne) {
   for (const double aspect : {1.0, 16.0 / 9.0, 2.39, 0.5}) {
     LensModel model;
     SetParameters(model, KindParams(kModelRadial4, {{0, 0.1}}), aspect);
-    const Frame f(aspect);
-    EXPECT_TRUE(SameBits(model.toModelX, f.toX)) << aspect;
-    EXPECT_TRUE(SameBits(model.toModelY, f.toY)) << aspect;
-    EXPECT_TRUE(SameBits(model.fromModelX, f.fromX)) << aspect;
-    EXPECT_TRUE(SameBits(model.fromModelY, f.fromY)) << aspect;
-    // The image corner lies at model-frame radius 1.
-    const double cx = model.toModelX;
-    const double cy = model.toModelY;
-    EXPECT_NEAR(cx * cx + cy * cy, 1.0, 1e-15);
+    // The corner (1, 1) lies at radius 1, y points the other way, x and y share a unit
+    // (a half width is `aspect` half heights), and the two conversions undo each other.
+    EXPECT_NEAR(model.toModelX * model.toModelX + model.toModelY * model.toModelY, 1.0, 1e-15);
+    EXPECT_LT(model.toModelY, 0.0);
+    EXPECT_NEAR(model.toModelX / -model.toModelY, aspect, 1e-15 * aspect);
+    EXPECT_NEAR(model.toModelX * model.fromModelX, 1.0, 1e-15);
+    EXPECT_NEAR(model.toModelY * model.fromModelY, 1.0, 1e-15);
   }
 }
 
@@ -136,8 +136,8 @@ TEST(LensModel, ClassicSimpleFormFlag) {
     double cubic, quartic, eccentricity, vScale;
     int32_t simple;
   } const cases[] = {
-      {0.0, 0.0, 1.0, 1.0, 1},  {0.01, 0.0, 1.0, 1.0, 0}, {0.0, -0.01, 1.0, 1.0, 0},
-      {0.0, 0.0, 0.9, 1.0, 0},  {0.0, 0.0, 1.0, 1.1, 0},  {kNaN, 0.0, 1.0, 1.0, 0},
+      {0.0, 0.0, 1.0, 1.0, 1}, {0.01, 0.0, 1.0, 1.0, 0}, {0.0, -0.01, 1.0, 1.0, 0},
+      {0.0, 0.0, 0.9, 1.0, 0}, {0.0, 0.0, 1.0, 1.1, 0},  {kNaN, 0.0, 1.0, 1.0, 0},
   };
   for (const Case& c : cases) {
     LensParams p = Classic(0.1, c.eccentricity, c.vScale);
@@ -167,8 +167,8 @@ TEST(LensModel, EveryKindSurvivesNonFiniteAndHugeInput) {
   strong[0].quadratic = -0.3;
   strong[0].cubic = 0.2;
   strong[0].eccentricity = -0.5;
-  const Point2 points[] = {{kNaN, 0.0}, {0.0, kNaN}, {kInf, 1.0}, {-kInf, -kInf},
-                           {1e300, 1e300}, {-1e-300, 5e-324}, {0.0, 0.0}, {3.0, -2.0}};
+  const Point2 points[] = {{kNaN, 0.0},    {0.0, kNaN},       {kInf, 1.0}, {-kInf, -kInf},
+                           {1e300, 1e300}, {-1e-300, 5e-324}, {0.0, 0.0},  {3.0, -2.0}};
   for (ModelKind kind = 1; kind <= 12; ++kind) {
     for (const double aspect : {1.0, 2.0}) {
       LensModel model;
@@ -182,6 +182,51 @@ TEST(LensModel, EveryKindSurvivesNonFiniteAndHugeInput) {
         EXPECT_TRUE(valid == 0 || valid == 1) << kind;
         Distort(model, p, 1.0, nullptr);
         Undistort(model, p, 1.0, nullptr);
+      }
+    }
+  }
+}
+
+// Render threads map through one record at once; the results must be those of a single
+// thread, bit for bit.
+TEST(LensModel, ConcurrentMappingMatchesSequential) {
+  for (ModelKind kind = 1; kind <= 12; ++kind) {
+    LensParams params = NeutralParams(kind);
+    params.quadratic = -0.05;
+    params.cubic = 0.01;
+    params.coef[0] = kind >= kModelFisheyeStereographic ? 0.04 : -0.06;
+    params.coef[1] = 0.008;
+    params.squeeze = 2.0;
+    LensModel model;
+    SetParameters(model, params, 16.0 / 9.0);
+    const std::vector<Point2> grid = ImageGrid(40, 1.0);
+    struct Mapped {
+      Point2 d, u;
+      int32_t vd, vu;
+    };
+    auto mapAll = [&](std::vector<Mapped>& out) {
+      out.resize(grid.size());
+      for (size_t i = 0; i < grid.size(); ++i) {
+        out[i].d = Distort(model, grid[i], 1.0, &out[i].vd);
+        out[i].u = Undistort(model, grid[i], 1.0, &out[i].vu);
+      }
+    };
+    std::vector<Mapped> expected;
+    mapAll(expected);
+    std::vector<Mapped> results[4];
+    std::vector<std::thread> threads;
+    for (auto& r : results) {
+      threads.emplace_back(mapAll, std::ref(r));
+    }
+    for (auto& t : threads) {
+      t.join();
+    }
+    for (const auto& r : results) {
+      for (size_t i = 0; i < grid.size(); ++i) {
+        EXPECT_POINT_BITS(r[i].d, expected[i].d.x, expected[i].d.y);
+        EXPECT_POINT_BITS(r[i].u, expected[i].u.x, expected[i].u.y);
+        EXPECT_EQ(r[i].vd, expected[i].vd);
+        EXPECT_EQ(r[i].vu, expected[i].vu);
       }
     }
   }

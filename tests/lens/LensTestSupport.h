@@ -7,6 +7,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <utility>
+#include <vector>
 
 #include "Lens/LensModel.h"
 
@@ -60,10 +61,38 @@ struct Frame {
   }
 };
 
+// (steps + 1)^2 points evenly over [-extent, extent]^2, corners included.
+inline std::vector<Point2> ImageGrid(int steps, double extent) {
+  std::vector<Point2> grid;
+  for (int j = 0; j <= steps; ++j) {
+    for (int i = 0; i <= steps; ++i) {
+      grid.push_back({-extent + 2.0 * extent * i / steps, -extent + 2.0 * extent * j / steps});
+    }
+  }
+  return grid;
+}
+
+// Maps each point of a 21 x 21 grid over the image one way and back (Distort first, or
+// Undistort first) and returns the largest coordinate error; `invalid` receives how many
+// of the mappings reported their point invalid.
+inline double RoundTripError(const LensModel& model, bool distortFirst, int& invalid) {
+  double worst = 0.0;
+  invalid = 0;
+  for (const Point2& p : ImageGrid(20, 1.0)) {
+    int32_t there = -1, back = -1;
+    const Point2 q =
+        distortFirst ? Distort(model, p, 1.0, &there) : Undistort(model, p, 1.0, &there);
+    const Point2 r = distortFirst ? Undistort(model, q, 1.0, &back) : Distort(model, q, 1.0, &back);
+    invalid += (there != 1) + (back != 1);
+    worst = std::fmax(worst, std::fmax(std::fabs(r.x - p.x), std::fabs(r.y - p.y)));
+  }
+  return worst;
+}
+
 inline bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-#define EXPECT_POINT_BITS(p, ex, ey)                                              \
-  do {                                                                            \
-    EXPECT_TRUE(SameBits((p).x, (ex))) << "x " << (p).x << " expected " << (ex);  \
-    EXPECT_TRUE(SameBits((p).y, (ey))) << "y " << (p).y << " expected " << (ey);  \
+#define EXPECT_POINT_BITS(p, ex, ey)                                             \
+  do {                                                                           \
+    EXPECT_TRUE(SameBits((p).x, (ex))) << "x " << (p).x << " expected " << (ex); \
+    EXPECT_TRUE(SameBits((p).y, (ey))) << "y " << (p).y << " expected " << (ey); \
   } while (0)

@@ -63,11 +63,9 @@ void FactorSlopes(const double* poly, double u, double v, const Monomials& t, do
   const double u3 = t.u2 * u;
   const double v3 = t.v2 * v;
   dFdu = poly[0] * (2.0 * u) + poly[2] * (4.0 * u3) + poly[3] * (2.0 * u * t.v2) +
-         poly[5] * (6.0 * (t.u4 * u)) + poly[6] * (4.0 * u3 * t.v2) +
-         poly[7] * (2.0 * u * t.v4);
+         poly[5] * (6.0 * (t.u4 * u)) + poly[6] * (4.0 * u3 * t.v2) + poly[7] * (2.0 * u * t.v4);
   dFdv = poly[1] * (2.0 * v) + poly[3] * (2.0 * v * t.u2) + poly[4] * (4.0 * v3) +
-         poly[6] * (2.0 * v * t.u4) + poly[7] * (4.0 * v3 * t.u2) +
-         poly[8] * (6.0 * (t.v4 * v));
+         poly[6] * (2.0 * v * t.u4) + poly[7] * (4.0 * v3 * t.u2) + poly[8] * (6.0 * (t.v4 * v));
 }
 
 // P(u, v) = (u Fx, v Fy); the merged kinds use one factor for both.
@@ -108,12 +106,6 @@ Point2 BackTurn(const LensModel& model, double p, double q) {
   return {model.cosRot * p - model.sinRot * q, model.sinRot * p + model.cosRot * q};
 }
 
-void WriteValid(int32_t* valid, int32_t flag) {
-  if (valid) {
-    *valid = flag;
-  }
-}
-
 // Kinds 3 and 5, undistorted to distorted, with the factors at the polynomial's input.
 template <bool kMerged>
 Point2 PlainPolynomial(const LensModel& model, double x, double y, double& fx, double& fy) {
@@ -123,8 +115,7 @@ Point2 PlainPolynomial(const LensModel& model, double x, double y, double& fx, d
   const Point2 d = AnamorphicValue<kMerged>(model, turned.x / (squeeze * at.hScale),
                                             turned.y / at.vScale, fx, fy);
   const Point2 back = BackTurn(model, d.x, d.y);
-  return {back.x * squeeze * model.fromModelX + at.hCentre,
-          back.y * model.fromModelY + at.vCentre};
+  return {back.x * squeeze * model.fromModelX + at.hCentre, back.y * model.fromModelY + at.vCentre};
 }
 
 // Kinds 7 and 8, distorted to undistorted, with the factors at the polynomial's input.
@@ -148,8 +139,8 @@ Point2 PlainDistort(const LensModel& model, Point2 in, double, int32_t* valid) {
       *valid = 0;
     } else {
       const Placement<kMerged> at(model);
-      const Point2 probed = PlainPolynomial<kMerged>(model, kFoldProbeFactor * in.x,
-                                                     kFoldProbeFactor * in.y, fx, fy);
+      const Point2 probed =
+          PlainPolynomial<kMerged>(model, kFoldProbeFactor * in.x, kFoldProbeFactor * in.y, fx, fy);
       *valid = FoldProbeAccepts(out, probed, Point2{at.hCentre, at.vCentre});
     }
   }
@@ -163,8 +154,8 @@ Point2 PlainUndistort(const LensModel& model, Point2 in, double, int32_t* valid)
   const Point2 target = ForwardTurn(model, (in.x - at.hCentre) * model.toModelX / squeeze,
                                     (in.y - at.vCentre) * model.toModelY);
   double u, v;
-  WriteValid(valid,
-             InvertPolynomialMap(model, AnamorphicJacobian<kMerged>, target.x, target.y, u, v));
+  WriteValidity(valid,
+                InvertPolynomialMap(model, AnamorphicJacobian<kMerged>, target.x, target.y, u, v));
   const Point2 back = BackTurn(model, u * squeeze * at.hScale, v * at.vScale);
   return {back.x * model.fromModelX, back.y * model.fromModelY};
 }
@@ -193,12 +184,11 @@ Point2 StdDistort(const LensModel& model, Point2 in, double, int32_t* valid) {
   const double squeeze = model.params.squeeze;
   const Point2 turned = ForwardTurn(model, in.x * model.toModelX, in.y * model.toModelY);
   double u, v;
-  WriteValid(valid, InvertPolynomialMap(model, AnamorphicJacobian<kMerged>,
-                                        turned.x / (at.hScale * squeeze),
-                                        turned.y / at.vScale, u, v));
+  WriteValidity(valid,
+                InvertPolynomialMap(model, AnamorphicJacobian<kMerged>,
+                                    turned.x / (at.hScale * squeeze), turned.y / at.vScale, u, v));
   const Point2 back = BackTurn(model, u, v);
-  return {back.x * squeeze * model.fromModelX + at.hCentre,
-          back.y * model.fromModelY + at.vCentre};
+  return {back.x * squeeze * model.fromModelX + at.hCentre, back.y * model.fromModelY + at.vCentre};
 }
 
 // Rewrites the polar coefficients a02, a22, a04, a24, a44, a06, a26, a46, a66 as the
@@ -224,7 +214,7 @@ void PrepareAnamorphicKind(LensModel& model) {
   const ModelKind kind = model.params.kind;
   const bool merged = kind == kModelAnamorphicMerged6 || kind == kModelStdAnamorphicMerged6;
   const double* c = model.params.coef;
-  const double rotation = c[(merged ? kFrameSlot<true> : kFrameSlot<false>) + 4];
+  const double rotation = c[(merged ? kFrameSlot<true> : kFrameSlot<false>)+4];
   model.cosRot = std::cos(rotation);
   model.sinRot = std::sin(rotation);
   ExpandFactor(c, model.polyX);

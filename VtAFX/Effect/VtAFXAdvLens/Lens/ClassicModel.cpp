@@ -1,12 +1,14 @@
 // Classic kind 1: the radial polynomial f(r) = r (1 + k r^2 + c r^3 + q r^4) on a squared
 // radius weighted by the eccentricity, with the vertical scale applied before it. The
-// forward map is closed form; the inverse is a lookup in the spline tables built here, not
-// an iteration per point.
+// forward map is closed form; the inverse is a lookup in the spline tables built here,
+// polished by a few one-dimensional Newton steps, rather than the two-dimensional
+// inversion the polynomial kinds use.
 //
-// A negative eccentricity makes the squared radius negative below a line through the
-// centre. There a second table serves the mirrored polynomial: for s2 = -r2 the factor
-// 1 + k r2 + q r2^2 is 1 - k s2 + q s2^2, so a table with quadratic -k covers it. The odd
-// cubic term has no such mirror, so both tables drop it.
+// A negative eccentricity makes the squared radius negative in the wedges about the
+// vertical axis where e y^2 outweighs (aspect x)^2. There a second table serves the
+// mirrored polynomial: for s2 = -r2 the factor 1 + k r2 + q r2^2 is 1 - k s2 + q s2^2, so
+// a table with quadratic -k covers it. The odd cubic term has no such mirror, so both
+// tables drop it.
 #include <cmath>
 
 #include "Lens/ModelFamilies.h"

@@ -10,8 +10,7 @@
 namespace {
 
 // coef slots
-constexpr int kC2 = 0, kC4 = 1, kC6 = 2, kC8 = 3, kScale = 4, kAngFac = 5, kHctr = 6,
-              kVctr = 7;
+constexpr int kC2 = 0, kC4 = 1, kC6 = 2, kC8 = 3, kScale = 4, kAngFac = 5, kHctr = 6, kVctr = 7;
 
 constexpr double kHalfPi = 1.5707963267948966;
 constexpr int kMaxIterations = 25;
@@ -28,8 +27,8 @@ double AngleFactor(const double* c, double a) {
 double AngleSlope(const double* c, double a, double factor) {
   const double t = a * a;
   const double t2 = t * t;
-  return factor + t * (2.0 * c[kC2] + 4.0 * c[kC4] * t + 6.0 * c[kC6] * t2 +
-                       8.0 * c[kC8] * (t2 * t));
+  return factor +
+         t * (2.0 * c[kC2] + 4.0 * c[kC4] * t + 6.0 * c[kC6] * t2 + 8.0 * c[kC8] * (t2 * t));
 }
 
 // Projection radius of a fisheye angle, and back. A zero angle factor collapses the
@@ -79,8 +78,7 @@ int32_t SolveAngle(const double* c, double target, double& a) {
 }
 
 template <ProjectionFn kAngleOf>
-Point2 FisheyeUndistort(const LensModel& model, Point2 in, double radiusScale,
-                        int32_t* valid) {
+Point2 FisheyeUndistort(const LensModel& model, Point2 in, double radiusScale, int32_t* valid) {
   const double* c = model.params.coef;
   const double x = (in.x - c[kHctr]) * model.toModelX;
   const double y = (in.y - c[kVctr]) * model.toModelY;

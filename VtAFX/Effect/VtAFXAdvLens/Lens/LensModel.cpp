@@ -110,8 +110,8 @@ void SetParameters(LensModel& model, const LensParams& params, double aspect) {
   model.isIdentity = IsIdentityParams(params);
   model.simpleForm = 0;
   if (params.kind == kModelClassic) {
-    model.simpleForm = params.cubic == 0.0 && params.quartic == 0.0 &&
-                       params.eccentricity == 1.0 && params.vScale == 1.0;
+    model.simpleForm = params.cubic == 0.0 && params.quartic == 0.0 && params.eccentricity == 1.0 &&
+                       params.vScale == 1.0;
   }
   model.negativeBranch = 0;
   model.distortFn = nullptr;

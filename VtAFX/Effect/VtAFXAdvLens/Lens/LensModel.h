@@ -57,7 +57,7 @@ struct LensParams {
   double vScale;        // classic vertical scale
   ModelKind kind;
   double coef[kLensCoefCount];
-  double squeeze;       // anamorphic squeeze (kinds 3, 5, 7, 8)
+  double squeeze;  // anamorphic squeeze (kinds 3, 5, 7, 8)
 };
 
 struct LensModel;
@@ -71,23 +71,23 @@ typedef Point2 (*LensMappingFn)(const LensModel& model, Point2 in, double radius
 // A set-up lens model. Construct, `SetParameters`, map any number of times (concurrently),
 // destroy. The record owns the classic kind's two tables, so it cannot be copied.
 struct LensModel {
-  LensParams params;            // copy of the inputs (the classic kind fills invVScale)
-  double aspect;                // width x pixel aspect / height of the undistorted image
-  int32_t isIdentity;           // maps every point to itself; both entry points bypass
-  int32_t simpleForm;           // classic: quadratic term only; fisheye: no angle terms
-  int32_t negativeBranch;       // classic: negative eccentricity, second table in use
+  LensParams params;                // copy of the inputs (the classic kind fills invVScale)
+  double aspect;                    // width x pixel aspect / height of the undistorted image
+  int32_t isIdentity;               // maps every point to itself; both entry points bypass
+  int32_t simpleForm;               // classic: quadratic term only; fisheye: no angle terms
+  int32_t negativeBranch;           // classic: negative eccentricity, second table in use
   RadialTable radialTable;          // classic: inverse for non-negative squared radius
   RadialTable negativeRadialTable;  // classic: inverse for negative squared radius
-  LensMappingFn distortFn;      // undistorted to distorted; null when nothing installed
-  LensMappingFn undistortFn;    // distorted to undistorted; null when nothing installed
-  double toModelX;              // normalised x to the isotropic model frame
-  double toModelY;              // normalised y to the model frame (flips y)
-  double fromModelX;            // model frame back to normalised x
-  double fromModelY;            // model frame back to normalised y
-  double polyX[9];              // anamorphic x factor in monomials (merged kinds: the one factor)
-  double polyY[9];              // anamorphic y factor in monomials (kinds 3 and 7)
-  double cosRot;                // cosine of the anamorphic rotation
-  double sinRot;                // sine of the anamorphic rotation
+  LensMappingFn distortFn;          // undistorted to distorted; null when nothing installed
+  LensMappingFn undistortFn;        // distorted to undistorted; null when nothing installed
+  double toModelX;                  // normalised x to the isotropic model frame
+  double toModelY;                  // normalised y to the model frame (flips y)
+  double fromModelX;                // model frame back to normalised x
+  double fromModelY;                // model frame back to normalised y
+  double polyX[9];  // anamorphic x factor in monomials (merged kinds: the one factor)
+  double polyY[9];  // anamorphic y factor in monomials (kinds 3 and 7)
+  double cosRot;    // cosine of the anamorphic rotation
+  double sinRot;    // sine of the anamorphic rotation
 
   // An empty model: tables reset (owning nothing), no functions installed, kind -1.
   LensModel();

@@ -22,3 +22,10 @@ void PrepareAnamorphicKind(LensModel& model);
 // Kinds 9 to 12: installs the mapping functions and sets `simpleForm` (model frame
 // already set).
 void PrepareFisheyeKind(LensModel& model);
+
+// Stores `flag` where a mapping's caller asked for its validity (`valid` may be null).
+inline void WriteValidity(int32_t* valid, int32_t flag) {
+  if (valid) {
+    *valid = flag;
+  }
+}

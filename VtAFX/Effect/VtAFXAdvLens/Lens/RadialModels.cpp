@@ -103,34 +103,26 @@ Point2 ModelFrameClosedForm(const LensModel& model, RadialValueFn value, double 
       *valid = 0;
     } else {
       double probedFactor;
-      const Point2 probed =
-          value(model, kFoldProbeFactor * u, kFoldProbeFactor * v, probedFactor);
+      const Point2 probed = value(model, kFoldProbeFactor * u, kFoldProbeFactor * v, probedFactor);
       *valid = FoldProbeAccepts(out, probed, Point2{0.0, 0.0});
     }
   }
   return out;
 }
 
-void WriteValid(int32_t* valid, int32_t flag) {
-  if (valid) {
-    *valid = flag;
-  }
-}
-
 // Kind 2: the polynomial distorts.
 Point2 Radial4Distort(const LensModel& model, Point2 in, double, int32_t* valid) {
   const double* c = model.params.coef;
-  const Point2 p =
-      ModelFrameClosedForm(model, Radial4Value, in.x * model.toModelX, in.y * model.toModelY,
-                           valid);
+  const Point2 p = ModelFrameClosedForm(model, Radial4Value, in.x * model.toModelX,
+                                        in.y * model.toModelY, valid);
   return {p.x * model.fromModelX + c[6], p.y * model.fromModelY + c[7]};
 }
 
 Point2 Radial4Undistort(const LensModel& model, Point2 in, double, int32_t* valid) {
   const double* c = model.params.coef;
   double u, v;
-  WriteValid(valid, InvertPolynomialMap(model, Radial4Jacobian, (in.x - c[6]) * model.toModelX,
-                                        (in.y - c[7]) * model.toModelY, u, v));
+  WriteValidity(valid, InvertPolynomialMap(model, Radial4Jacobian, (in.x - c[6]) * model.toModelX,
+                                           (in.y - c[7]) * model.toModelY, u, v));
   return {u * model.fromModelX, v * model.fromModelY};
 }
 
@@ -145,8 +137,8 @@ Point2 StdRadial4Undistort(const LensModel& model, Point2 in, double, int32_t* v
 Point2 StdRadial4Distort(const LensModel& model, Point2 in, double, int32_t* valid) {
   const double* c = model.params.coef;
   double u, v;
-  WriteValid(valid, InvertPolynomialMap(model, Radial4Jacobian, in.x * model.toModelX,
-                                        in.y * model.toModelY, u, v));
+  WriteValidity(valid, InvertPolynomialMap(model, Radial4Jacobian, in.x * model.toModelX,
+                                           in.y * model.toModelY, u, v));
   return {u * model.fromModelX + c[6], v * model.fromModelY + c[7]};
 }
 
@@ -161,8 +153,8 @@ Point2 SquashDistort(const LensModel& model, Point2 in, double, int32_t* valid) 
 Point2 SquashUndistort(const LensModel& model, Point2 in, double, int32_t* valid) {
   const double* c = model.params.coef;
   double u, v;
-  WriteValid(valid, InvertPolynomialMap(model, SquashJacobian, (in.x - c[5]) * model.toModelX,
-                                        (in.y - c[6]) * model.toModelY, u, v));
+  WriteValidity(valid, InvertPolynomialMap(model, SquashJacobian, (in.x - c[5]) * model.toModelX,
+                                           (in.y - c[6]) * model.toModelY, u, v));
   return {u * model.fromModelX, v * c[4] * model.fromModelY};
 }
 

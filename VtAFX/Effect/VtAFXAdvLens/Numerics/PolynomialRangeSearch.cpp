@@ -12,9 +12,9 @@ namespace {
 // The march halves its step at a fold until the step drops below this.
 constexpr double kMarchMinStep = 5e-5;
 
-// The march normally ends within a few thousand steps. The cap only matters for an absurd
-// requested radius (huge or infinite), where marching at 0.1 per step would never arrive;
-// with it the march still ends within milliseconds, at the radius reached so far.
+// A march to any radius a lens image needs ends far sooner. The cap only matters for an
+// absurd requested radius (huge, infinite or NaN), which marching at 0.1 per step would
+// never reach; with it the march still ends within milliseconds, where it has got to.
 constexpr int32_t kMarchMaxSteps = 1 << 20;
 
 // Integer powers built from the square, so that every caller rounds the same way.
@@ -33,6 +33,14 @@ double Power(double x, int32_t n) {
 
 }  // namespace
 
+double ClassicRadialValue(double k1, double k2, double k3, double r) {
+  return (((k3 * r + k2) * r + k1) * (r * r) + 1.0) * r;
+}
+
+double ClassicRadialSlope(double k1, double k2, double k3, double r) {
+  return ((5.0 * k3 * r + 4.0 * k2) * r + 3.0 * k1) * (r * r) + 1.0;
+}
+
 MonotonicRange FindMonotonicRange(double k1, double k2, double k3, double requestedRadius) {
   const double limit = requestedRadius == 0.0 ? 10.0 : requestedRadius * 1.05;
   if (k3 >= 0.0 && k2 >= 0.0 && k1 >= 0.0) {
@@ -48,8 +56,8 @@ MonotonicRange FindMonotonicRange(double k1, double k2, double k3, double reques
   double fPrev = 0.0;
   for (int32_t steps = 0; steps < kMarchMaxSteps; ++steps) {
     const double t = r + h;
-    const double v = (((k3 * t + k2) * t + k1) * (t * t) + 1.0) * t;
-    const double d = ((5.0 * k3 * t + 4.0 * k2) * t + 3.0 * k1) * (t * t) + 1.0;
+    const double v = ClassicRadialValue(k1, k2, k3, t);
+    const double d = ClassicRadialSlope(k1, k2, k3, t);
     // Written as "not accepted" rather than "fold found" so that a NaN value or slope
     // counts as a fold: the step then shrinks away and the march ends instead of running on.
     if (!(fPrev <= v) || !(d >= 0.0)) {

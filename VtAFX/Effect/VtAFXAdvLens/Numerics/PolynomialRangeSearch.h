@@ -18,6 +18,14 @@ constexpr int32_t kRangePolynomialSize = 6;
 // Binomial coefficients: BinomialTable[i][j] is i choose j for j <= i, 0 for j > i.
 extern const int32_t BinomialTable[kRangePolynomialSize][kRangePolynomialSize];
 
+// Returns f(r) = r (1 + k1 r^2 + k2 r^3 + k3 r^4), evaluated as
+// (((k3 r + k2) r + k1) r^2 + 1) r.
+double ClassicRadialValue(double k1, double k2, double k3, double r);
+
+// Returns f'(r) = 1 + 3 k1 r^2 + 4 k2 r^3 + 5 k3 r^4, evaluated as
+// ((5 k3 r + 4 k2) r + 3 k1) r^2 + 1.
+double ClassicRadialSlope(double k1, double k2, double k3, double r);
+
 // What FindMonotonicRange decides for a table: the largest radius the inverse table covers,
 // and the squared radius up to which the forward map counts as in range.
 struct MonotonicRange {

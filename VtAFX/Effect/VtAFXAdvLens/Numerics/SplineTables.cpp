@@ -11,14 +11,6 @@ namespace {
 constexpr double kInverseTolerance = 1e-10;
 constexpr int32_t kInverseMaxSteps = 20;
 
-double ClassicRadius(const RadialTable& table, double r) {
-  return (((table.k3 * r + table.k2) * r + table.k1) * (r * r) + 1.0) * r;
-}
-
-double ClassicSlope(const RadialTable& table, double r) {
-  return ((5.0 * table.k3 * r + 4.0 * table.k2) * r + 3.0 * table.k1) * (r * r) + 1.0;
-}
-
 }  // namespace
 
 void BuildRadialTable(RadialTable& table, double k1, double k2, double k3,
@@ -42,7 +34,7 @@ void BuildRadialTable(RadialTable& table, double k1, double k2, double k3,
   const double step = table.range / static_cast<double>(kRadialTableSamples - 1);
   for (int32_t i = 1; i < kRadialTableSamples; ++i) {
     const double r = static_cast<double>(i) * step;
-    table.distorted[i] = (((r * k3 + k2) * r + k1) * (r * r) + 1.0) * r;
+    table.distorted[i] = ClassicRadialValue(k1, k2, k3, r);
     table.radii[i] = r;
     // The spline needs strictly increasing abscissae: cut where f stops increasing.
     if (table.distorted[i - 1] >= table.distorted[i]) {
@@ -81,16 +73,16 @@ int32_t InverseRadialScale(const RadialTable& table, double y, double* scale) {
     return 0;
   }
   double r = EvalSpline(table.distorted, table.radii, table.curvature, table.count, y);
-  double d = y - ClassicRadius(table, r);
+  double d = y - ClassicRadialValue(table.k1, table.k2, table.k3, r);
   if (std::fabs(d) >= kInverseTolerance) {
     for (int32_t steps = 1;; ++steps) {
-      r = r + d / ClassicSlope(table, r);
+      r = r + d / ClassicRadialSlope(table.k1, table.k2, table.k3, r);
       if (r > table.radii[last]) {
         *scale = table.endRatio;
         return 0;
       }
       if (steps == kInverseMaxSteps) break;
-      d = y - ClassicRadius(table, r);
+      d = y - ClassicRadialValue(table.k1, table.k2, table.k3, r);
       if (std::fabs(d) < kInverseTolerance) break;
     }
   }

@@ -1,0 +1,122 @@
+#include "Host/SmartRender.h"
+
+#include "AE_EffectPixelFormat.h"
+#include "AE_GeneralPlug.h"
+#include "Host/AEGP_SuiteHandler.h"
+#include "Host/SuiteAccess.h"
+#include "Resampling/RowCallbacks.h"
+
+namespace {
+
+// The suites RenderFrame takes with AcquireHostSuite; null until acquired.
+struct RenderSuites {
+  const void* world;
+  const void* pixelData;
+  const void* sequenceData;
+};
+
+// Releases what was acquired, in acquisition order; a failure counts only if `err` is 0.
+void ReleaseRenderSuites(PF_InData* in_data, PF_OutData* out_data, const RenderSuites& taken,
+                         PF_Err& err) {
+  struct Release {
+    const void* suite;
+    const char* name;
+    int32_t version;
+  };
+  const Release releases[] = {
+      {taken.world, kPFWorldSuite, kPFWorldSuiteVersion2},
+      {taken.pixelData, kPFPixelDataSuite, kPFPixelDataSuiteVersion1},
+      {taken.sequenceData, kPFEffectSequenceDataSuite, kPFEffectSequenceDataSuiteVersion1},
+  };
+  for (const Release& release : releases) {
+    if (!release.suite) continue;
+    const PF_Err releaseErr =
+        ReleaseHostSuite(in_data, out_data, release.name, release.version, kCouldNotReleaseSuite);
+    if (!err) err = releaseErr;
+  }
+}
+
+}  // namespace
+
+PF_Err RenderFrame(PF_InData* in_data, PF_EffectWorld* inputWorld, PF_OutData* out_data,
+                   PF_EffectWorld* outputWorld, RenderContext& context) {
+  PF_Err err = PF_Err_NONE;
+  PF_PixelFormat format = PF_PixelFormat_INVALID;
+  AEGP_SuiteHandler suites(in_data->pica_basicP);
+  RenderSuites taken{};
+
+  if (!err) {
+    err = AcquireHostSuite(in_data, out_data, kPFWorldSuite, kPFWorldSuiteVersion2,
+                           kCouldNotLoadSuite, &taken.world);
+  }
+  if (!err) {
+    err = AcquireHostSuite(in_data, out_data, kPFPixelDataSuite, kPFPixelDataSuiteVersion1,
+                           kCouldNotLoadSuite, &taken.pixelData);
+    context.pixelDataSuite = static_cast<const PF_PixelDataSuite1*>(taken.pixelData);
+  }
+  if (!err) {
+    err = AcquireHostSuite(in_data, out_data, kPFEffectSequenceDataSuite,
+                           kPFEffectSequenceDataSuiteVersion1, kCouldNotLoadSuite,
+                           &taken.sequenceData);
+  }
+
+  // The handler throws 516 for a suite the host lacks; what was acquired above must still
+  // be released before the command ends with that code.
+  try {
+    context.subpixelSample8 = suites.Sampling8Suite1()->subpixel_sample;
+    context.subpixelSample16 = suites.Sampling16Suite1()->subpixel_sample16;
+    context.subpixelSampleFloat = suites.SamplingFloatSuite1()->subpixel_sample_float;
+
+    if (!err) {
+      context.inData = in_data;
+      context.inputWorld = inputWorld;
+      context.outputWorld = outputWorld;
+      context.effectRef = in_data->effect_ref;
+      context.samplingParams = PF_SampPB{};
+      context.samplingParams.src = inputWorld;
+
+      // One column, every row: each callback call renders a whole row.
+      const PF_Rect area{0, 0, 1, outputWorld->height};
+      const PF_WorldSuite2* worldSuite = static_cast<const PF_WorldSuite2*>(taken.world);
+      err = worldSuite->PF_GetPixelFormat(inputWorld, &format);
+      if (err) format = PF_PixelFormat_INVALID;
+      switch (format) {
+        case PF_PixelFormat_ARGB128:
+          err = suites.IterateFloatSuite1()->iterate(in_data, 0, outputWorld->height, nullptr,
+                                                     &area, &context, DistortRowFloat,
+                                                     outputWorld);
+          break;
+        case PF_PixelFormat_ARGB64:
+          err = suites.Iterate16Suite1()->iterate(in_data, 0, outputWorld->height, nullptr, &area,
+                                                  &context, DistortRow16, outputWorld);
+          break;
+        case PF_PixelFormat_ARGB32:
+          err = suites.Iterate8Suite1()->iterate(in_data, 0, outputWorld->height, nullptr, &area,
+                                                 &context, DistortRow8, outputWorld);
+          break;
+        default:
+          err = PF_Err_BAD_CALLBACK_PARAM;
+          break;
+      }
+    }
+  } catch (...) {
+    PF_Err ignored = PF_Err_NONE;
+    ReleaseRenderSuites(in_data, out_data, taken, ignored);
+    throw;
+  }
+
+  ReleaseRenderSuites(in_data, out_data, taken, err);
+  return err;
+}
+
+PF_Err SmartRender(PF_InData* in_data, PF_OutData* out_data, PF_SmartRenderExtra* extra) {
+  RenderContext* context = static_cast<RenderContext*>(extra->input->pre_render_data);
+  if (!context) return PF_Err_BAD_CALLBACK_PARAM;  // not a context of ours: nothing to render
+
+  PF_EffectWorld* inputWorld = nullptr;
+  PF_EffectWorld* outputWorld = nullptr;
+  PF_Err err = extra->cb->checkout_layer_pixels(in_data->effect_ref, 1, &inputWorld);
+  if (!err) err = extra->cb->checkout_output(in_data->effect_ref, &outputWorld);
+  if (!err) err = RenderFrame(in_data, inputWorld, out_data, outputWorld, *context);
+  return err;
+}

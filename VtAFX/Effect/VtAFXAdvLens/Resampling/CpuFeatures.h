@@ -1,0 +1,30 @@
+// The processor features the packet operations may use beyond SSE2, detected once per
+// process and read by every operation that has a faster path.
+#pragma once
+
+#include <cstdint>
+
+// Feature bit: the processor has SSE4.1 (rounding with an explicit mode, packed 32-bit
+// multiply).
+constexpr uint32_t kCpuFeatureSse41 = 0x1;
+
+// Reads the processor identification and returns the feature bits it reports. Stores
+// nothing.
+uint32_t QueryCpuFeatures();
+
+// Fills the process-wide feature word from the processor identification, once: later calls
+// return at once. Safe to run on several threads at the same time (every run stores the
+// same bits, and an operation that reads the word before the bits are in takes the SSE2
+// path, which gives the same results).
+void DetectCpuFeatures();
+
+// The process-wide feature word: 0 until DetectCpuFeatures has run. The one place the
+// packet operations ask which path to take.
+uint32_t CpuFeatures();
+
+// For tests and benchmarks only, never called by the effect: replaces the feature word with
+// `bits`, less any bit this processor lacks, and marks it detected so DetectCpuFeatures
+// leaves it alone. OverrideCpuFeatures(0) forces the SSE2 path;
+// OverrideCpuFeatures(kCpuFeatureSse41) brings the SSE4.1 path back where the processor has
+// it. Returns the word now in force.
+uint32_t OverrideCpuFeatures(uint32_t bits);

@@ -1,0 +1,52 @@
+// The per-row callbacks the host's iterators run while rendering, and the mapping of output
+// positions to input positions that they share with the tools.
+//
+// The iterator runs over a one-pixel-wide column of the output, so each call renders a
+// whole row: in runs of up to 64 pixels it maps the run's layer positions through the frame
+// transforms, the zoom and the lens model to input positions, then resamples the input
+// there with the chosen filter. The three depths are one algorithm.
+#pragma once
+
+#include <cstdint>
+
+#include "AE_Effect.h"
+#include "Host/RenderContext.h"
+#include "Resampling/FloatPacket.h"
+
+// The source position of an output pixel that the lens model cannot map, in both axes:
+// far outside any input, so every filter makes the pixel transparent.
+constexpr float kUnmappedPosition = 268435456.0f;  // 2^28
+
+// Maps the run `outputs` (layer positions of output pixels; its x packet's count is the run
+// length) to `sources` (layer positions in the input), both counts set to that length.
+// "Remove" modes (distortMode other than 2): output pixel to the undistorted frame's
+// normalised coordinates, times invZoom, through Distort, back to pixels through the
+// distorted frame. "Apply WF2": output pixel to the distorted frame's normalised
+// coordinates, through Undistort, times zoom, back through the undistorted frame. Double
+// precision throughout, except that the model's result is rounded to float before the
+// pixel transform and the transformed value again when stored. A position the model
+// reports as invalid becomes kUnmappedPosition in both axes. Reads `context` only, so any
+// number of threads may map runs at once.
+void MapRunToSource(const RenderContext& context, const PointPacket& outputs,
+                    PointPacket& sources);
+
+// The host's 16.16 fixed point for a position: position * 65536 in single precision, rounded
+// to the nearest integer (ties to even). Beyond the int32 range, and for NaN, the result is
+// INT32_MIN, as the processor's own conversion gives, so such positions stay far outside.
+PF_Fixed ToHostFixed(float position);
+
+// Row callbacks for the 8-bit, 16-bit and float iterators: `refcon` is the RenderContext,
+// `y` the output row, `out` the row's first pixel; `x` and `in` are ignored (the iterator
+// runs without a source world; the input is read through the context). Every pixel of the
+// row is written, none beyond it.
+//
+// "Built-in" samples through the host's subpixel sampler pixel by pixel (its failures are
+// ignored). Every other filter first asks the host for the input's pixel memory, whose
+// failure is returned before any pixel is written; an input with no pixels (empty, or no
+// memory handed back) renders the row transparent. An input too large for 32-bit pixel
+// offsets is refused with PF_Err_OUT_OF_MEMORY rather than addressed wrongly. Source
+// positions that are not finite or lie beyond 2^28 are treated as unmappable, so no filter
+// reads outside the input whatever the lens model returns.
+PF_Err DistortRow8(void* refcon, A_long x, A_long y, PF_Pixel8* in, PF_Pixel8* out);
+PF_Err DistortRow16(void* refcon, A_long x, A_long y, PF_Pixel16* in, PF_Pixel16* out);
+PF_Err DistortRowFloat(void* refcon, A_long x, A_long y, PF_PixelFloat* in, PF_PixelFloat* out);

@@ -1,0 +1,91 @@
+// One frame as the host renders it: smart pre-render, smart render when pre-render
+// succeeded, then the disposal of the pre-render data through the effect's own function.
+#include <cstring>
+
+#include "HostScope.h"
+
+namespace harness {
+namespace {
+
+short BitDepth(Depth depth) { return short(depth); }
+
+// True when `world` still holds exactly the part of `layer` it was filled from.
+bool MatchesLayer(const World& world, const Image& layer) {
+  std::unique_ptr<World> fresh = MakeWorld(world.world.width, world.world.height, world.depth,
+                                           0, 0, 0);
+  fresh->world.origin_x = world.world.origin_x;
+  fresh->world.origin_y = world.world.origin_y;
+  CopyImageToWorld(layer, *fresh);
+  const Image now = WorldToImage(world);
+  return std::memcmp(now.pixels.data(), WorldToImage(*fresh).pixels.data(), now.pixels.size()) == 0;
+}
+
+}  // namespace
+
+RenderResult EffectInstance::Render(const RenderRequest& request) const {
+  if (request.layer == nullptr) throw std::invalid_argument("Render needs a layer");
+  const Image& layer = *request.layer;
+  RenderResult result;
+  CallScope scope(*host_, request.options);
+  scope.instance = this;
+  scope.layer = &layer;
+  scope.layerWidth = layer.width;
+  scope.layerHeight = layer.height;
+  scope.time = request.time;
+  scope.rowPadding = request.rowPadding;
+  scope.outputFill = request.outputFill;
+  FillInData(scope, request.time, timeStep_, timeScale_);
+
+  PF_PreRenderInput preIn{};
+  preIn.output_request.rect = request.requestRect;
+  preIn.output_request.channel_mask = PF_ChannelMask_ARGB;
+  preIn.bitdepth = BitDepth(layer.depth);
+  PF_PreRenderOutput preOut{};
+  PF_PreRenderCallbacks preCb = PreRenderCallbacks();
+  PF_PreRenderExtra preExtra{&preIn, &preOut, &preCb};
+  result.preRender = host_->Run(PF_Cmd_SMART_PRE_RENDER, scope, nullptr, &preExtra);
+  result.preRenderOutput = preOut;
+  result.checkouts = scope.layerCheckouts;
+  result.err = result.preRender.result;
+  if (preOut.delete_pre_render_data_func != nullptr) {
+    host_->totals_.preRenderDataHanded.fetch_add(1);
+  }
+
+  if (result.err == PF_Err_NONE) {
+    scope.outputRect = preOut.result_rect;
+    std::memset(&scope.outData, 0, sizeof scope.outData);
+    PF_SmartRenderInput renderIn{};
+    renderIn.output_request = preIn.output_request;
+    renderIn.bitdepth = preIn.bitdepth;
+    renderIn.pre_render_data = preOut.pre_render_data;
+    PF_SmartRenderCallbacks renderCb = SmartRenderCallbacks();
+    PF_SmartRenderExtra renderExtra{&renderIn, &renderCb};
+    result.render = host_->Run(PF_Cmd_SMART_RENDER, scope, nullptr, &renderExtra);
+    result.err = result.render.result;
+  }
+
+  if (preOut.delete_pre_render_data_func != nullptr) {
+    ScopeBinding binding(&scope);
+    preOut.delete_pre_render_data_func(preOut.pre_render_data);
+    result.disposals = 1;
+    host_->totals_.preRenderDataDisposed.fetch_add(1);
+  }
+
+  if (scope.output != nullptr) {
+    result.outputCheckedOut = true;
+    result.output = WorldToImage(*scope.output);
+    result.outputPaddingIntact = PaddingIntact(*scope.output, PaddingByte());
+  }
+  for (const auto& handed : scope.layerPixels) {
+    if (!MatchesLayer(*handed.second, layer) || !PaddingIntact(*handed.second, PaddingByte())) {
+      result.inputIntact = false;
+    }
+  }
+  result.iterateCalls = scope.iterateCalls.load();
+  result.rowsIterated = scope.rowsIterated.load();
+  result.callbackCalls = scope.callbackCalls.load();
+  host_->totals_.framesRendered.fetch_add(1);
+  return result;
+}
+
+}  // namespace harness

@@ -1,0 +1,106 @@
+#include <algorithm>
+#include <cstring>
+
+#include "AE_EffectPixelFormat.h"
+#include "HostScope.h"
+
+namespace harness {
+
+int32_t PixelBytes(Depth depth) {
+  switch (depth) {
+    case Depth::k8: return 4;
+    case Depth::k16: return 8;
+    case Depth::kFloat: return 16;
+  }
+  return 4;
+}
+
+PF_PixelFormat PixelFormatOf(Depth depth) {
+  switch (depth) {
+    case Depth::k8: return PF_PixelFormat_ARGB32;
+    case Depth::k16: return PF_PixelFormat_ARGB64;
+    case Depth::kFloat: return PF_PixelFormat_ARGB128;
+  }
+  return PF_PixelFormat_INVALID;
+}
+
+Image MakeImage(int32_t width, int32_t height, Depth depth) {
+  Image image;
+  image.width = std::max(width, 0);
+  image.height = std::max(height, 0);
+  image.depth = depth;
+  image.pixels.assign(size_t(image.width) * size_t(image.height) * size_t(PixelBytes(depth)), 0);
+  return image;
+}
+
+std::unique_ptr<World> MakeWorld(int32_t width, int32_t height, Depth depth, int32_t padding,
+                                 uint8_t fill, uint8_t paddingByte) {
+  std::unique_ptr<World> w(new World);
+  width = std::max(width, 0);
+  height = std::max(height, 0);
+  padding = std::max(padding, 0);
+  const size_t pixel = size_t(PixelBytes(depth));
+  const size_t rowbytes = (size_t(width) + size_t(padding)) * pixel;
+  const size_t rowPixels = size_t(width) * pixel;
+  w->size = height > 0 ? (size_t(height) - 1) * rowbytes + rowPixels : 0;
+  // A world without pixels still gets an address, as the host never hands out null data.
+  w->bytes.reset(new uint8_t[std::max<size_t>(w->size, 1)]);
+  for (int32_t y = 0; y < height; ++y) {
+    uint8_t* row = w->bytes.get() + size_t(y) * rowbytes;
+    std::memset(row, fill, rowPixels);
+    if (y + 1 < height) std::memset(row + rowPixels, paddingByte, rowbytes - rowPixels);
+  }
+  w->depth = depth;
+  PF_EffectWorld& world = w->world;
+  world.world_flags = PF_WorldFlag_WRITEABLE | (depth == Depth::k16 ? PF_WorldFlag_DEEP : 0);
+  world.data = reinterpret_cast<PF_PixelPtr>(w->bytes.get());
+  world.rowbytes = A_long(rowbytes);
+  world.width = width;
+  world.height = height;
+  world.extent_hint = PF_UnionableRect{0, 0, width, height};
+  world.pix_aspect_ratio = PF_RationalScale{1, 1};
+  return w;
+}
+
+void CopyImageToWorld(const Image& image, World& world) {
+  const PF_EffectWorld& w = world.world;
+  const size_t pixel = size_t(PixelBytes(world.depth));
+  for (int32_t y = 0; y < w.height; ++y) {
+    const int32_t sy = y + w.origin_y;
+    if (sy < 0 || sy >= image.height) continue;
+    const int32_t x0 = std::max(0, -w.origin_x);
+    const int32_t x1 = std::min(w.width, image.width - w.origin_x);
+    if (x1 <= x0) continue;
+    std::memcpy(world.bytes.get() + size_t(y) * size_t(w.rowbytes) + size_t(x0) * pixel,
+                image.pixels.data() +
+                    (size_t(sy) * size_t(image.width) + size_t(x0 + w.origin_x)) * pixel,
+                size_t(x1 - x0) * pixel);
+  }
+}
+
+Image WorldToImage(const World& world) {
+  const PF_EffectWorld& w = world.world;
+  Image image = MakeImage(w.width, w.height, world.depth);
+  image.originX = w.origin_x;
+  image.originY = w.origin_y;
+  const size_t rowPixels = size_t(w.width) * size_t(PixelBytes(world.depth));
+  for (int32_t y = 0; y < w.height; ++y) {
+    std::memcpy(image.pixels.data() + size_t(y) * rowPixels,
+                world.bytes.get() + size_t(y) * size_t(w.rowbytes), rowPixels);
+  }
+  return image;
+}
+
+bool PaddingIntact(const World& world, uint8_t paddingByte) {
+  const PF_EffectWorld& w = world.world;
+  const size_t rowPixels = size_t(w.width) * size_t(PixelBytes(world.depth));
+  for (int32_t y = 0; y + 1 < w.height; ++y) {
+    const uint8_t* pad = world.bytes.get() + size_t(y) * size_t(w.rowbytes) + rowPixels;
+    for (size_t i = 0; i < size_t(w.rowbytes) - rowPixels; ++i) {
+      if (pad[i] != paddingByte) return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace harness

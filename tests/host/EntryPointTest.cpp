@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "FakeHost.h"
+#include "Host/EntryPoint.h"
+
+namespace {
+
+PF_Err Send(FakeHost& host, PF_Cmd cmd, void* extra = nullptr) {
+  return EntryPointFunc(cmd, &host.in_data, &host.out_data, nullptr, nullptr, extra);
+}
+
+// Commands the effect does not answer return 0 and leave every byte of out_data as it was.
+TEST(EntryPointFunc, UnhandledCommandsReturnZeroAndTouchNothing) {
+  const PF_Cmd unhandled[] = {PF_Cmd_UNUSED_0,      PF_Cmd_GLOBAL_SETDOWN,  PF_Cmd_SEQUENCE_SETUP,
+                              PF_Cmd_SEQUENCE_RESETUP, PF_Cmd_SEQUENCE_FLATTEN,
+                              PF_Cmd_SEQUENCE_SETDOWN, PF_Cmd_DO_DIALOG,   PF_Cmd_FRAME_SETUP,
+                              PF_Cmd_RENDER,        PF_Cmd_FRAME_SETDOWN,   PF_Cmd_UPDATE_PARAMS_UI,
+                              PF_Cmd_EVENT,         PF_Cmd_GET_EXTERNAL_DEPENDENCIES,
+                              PF_Cmd_COMPLETELY_GENERAL, PF_Cmd_QUERY_DYNAMIC_FLAGS,
+                              PF_Cmd_AUDIO_RENDER,  PF_Cmd_AUDIO_SETUP,     PF_Cmd_AUDIO_SETDOWN,
+                              PF_Cmd_ARBITRARY_CALLBACK, 25, 26, 27, 28, 29, 30, 31, 32, 33,
+                              PF_Cmd_NUM_CMDS,      -1,                     1000000};
+  for (PF_Cmd cmd : unhandled) {
+    SCOPED_TRACE(cmd);
+    FakeHost host;
+    std::memset(&host.out_data, 0xA5, sizeof host.out_data);
+    PF_OutData before;
+    std::memcpy(&before, &host.out_data, sizeof before);
+    EXPECT_EQ(Send(host, cmd), PF_Err_NONE);
+    EXPECT_EQ(std::memcmp(&before, &host.out_data, sizeof before), 0);
+    EXPECT_TRUE(host.acquired.empty());
+    EXPECT_EQ(host.addParamCalls, 0);
+  }
+  // Not even the records are looked at.
+  EXPECT_EQ(EntryPointFunc(PF_Cmd_RENDER, nullptr, nullptr, nullptr, nullptr, nullptr), 0);
+}
+
+// Whatever a host callback throws beneath a handler comes back as a code, never as an
+// exception: integers as themselves, a failed allocation as out-of-memory, anything else
+// as damaged state.
+TEST(EntryPointFunc, ThrownFailuresBecomeCodes) {
+  struct Case {
+    FakeHost::Fault fault;
+    PF_Err code;
+    PF_Err expected;
+  };
+  const Case cases[] = {{FakeHost::Fault::kThrowInt, 12345, 12345},
+                        {FakeHost::Fault::kThrowInt, PF_Err_BAD_CALLBACK_PARAM, 516},
+                        {FakeHost::Fault::kThrowBadAlloc, 0, PF_Err_OUT_OF_MEMORY},
+                        {FakeHost::Fault::kThrowOther, 0, PF_Err_INTERNAL_STRUCT_DAMAGED}};
+  for (const Case& c : cases) {
+    for (int call : {1, 40}) {
+      FakeHost host;
+      host.addParamFaults[call] = {c.fault, c.code};
+      EXPECT_EQ(Send(host, PF_Cmd_PARAMS_SETUP), c.expected);
+      EXPECT_EQ(host.addParamCalls, call);
+    }
+  }
+}
+
+TEST(EntryPointFunc, HandledCommandsWithoutTheirRecordsFailCleanly) {
+  for (PF_Cmd cmd : {PF_Cmd_ABOUT, PF_Cmd_GLOBAL_SETUP, PF_Cmd_PARAMS_SETUP,
+                     PF_Cmd_USER_CHANGED_PARAM, PF_Cmd_SMART_PRE_RENDER, PF_Cmd_SMART_RENDER}) {
+    EXPECT_EQ(EntryPointFunc(cmd, nullptr, nullptr, nullptr, nullptr, nullptr),
+              PF_Err_INTERNAL_STRUCT_DAMAGED);
+  }
+  FakeHost host;
+  EXPECT_EQ(Send(host, PF_Cmd_SMART_PRE_RENDER), PF_Err_INTERNAL_STRUCT_DAMAGED);
+  EXPECT_EQ(Send(host, PF_Cmd_SMART_RENDER), PF_Err_INTERNAL_STRUCT_DAMAGED);
+  EXPECT_EQ(Send(host, PF_Cmd_USER_CHANGED_PARAM), PF_Err_NONE);
+}
+
+TEST(About, NameVersionAndTextFitTheMessage) {
+  FakeHost host;
+  EXPECT_EQ(Send(host, PF_Cmd_ABOUT), PF_Err_NONE);
+  const std::string expected =
+      "Vantrel Adv. Distortion 1.4\r\r"
+      "Vantrel Advanced Distortion\r"
+      "Removes or applies camera-lens distortion with the Vantrel lens models.\r"
+      "Twelve models, three modes, six resampling filters.\r"
+      "Copyright 2026 Halvard Vantrel.";
+  EXPECT_EQ(std::string(host.out_data.return_msg), expected);
+  EXPECT_LE(expected.size(), 255u);
+  EXPECT_TRUE(host.acquired.empty());
+}
+
+constexpr A_u_long kVersion = 0x000A0601;
+constexpr PF_OutFlags kOutFlags = 0x02000040;
+constexpr PF_OutFlags2 kOutFlags2 = 0x08001408;
+
+TEST(GlobalSetup, ReportsVersionAndFlagsKeepingTheHostsBits) {
+  FakeHost host;
+  host.out_data.out_flags = PF_OutFlag_NON_PARAM_VARY;
+  host.out_data.out_flags2 = PF_OutFlag2_I_USE_3D_CAMERA;
+  EXPECT_EQ(Send(host, PF_Cmd_GLOBAL_SETUP), PF_Err_NONE);
+  EXPECT_EQ(host.out_data.my_version, kVersion);
+  EXPECT_EQ(host.out_data.out_flags, kOutFlags | PF_OutFlag_NON_PARAM_VARY);
+  EXPECT_EQ(host.out_data.out_flags2, kOutFlags2);
+  EXPECT_EQ(host.acquired, std::vector<std::string>{"PF ANSI Suite"});
+  EXPECT_EQ(host.released, std::vector<std::string>{"PF ANSI Suite"});
+  EXPECT_STREQ(host.out_data.return_msg, "");
+}
+
+// Set-up failures: 516 and the host's message, yet the version and flags are still reported
+// and nothing acquired stays acquired.
+TEST(GlobalSetup, FailuresReport516AndStillTheVersionAndFlags) {
+  enum class Failure { kNoBasicSuite, kAnsiRefused, kReleaseRefused };
+  struct Case {
+    Failure failure;
+    const char* message;
+  };
+  const Case cases[] = {{Failure::kNoBasicSuite, "Couldn't load suite."},
+                        {Failure::kAnsiRefused, "Couldn't load suite."},
+                        {Failure::kReleaseRefused, "Couldn't release suite."}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    FakeHost host;
+    if (c.failure == Failure::kNoBasicSuite) host.in_data.pica_basicP = nullptr;
+    if (c.failure == Failure::kAnsiRefused) host.refuseAcquire.push_back("PF ANSI Suite");
+    if (c.failure == Failure::kReleaseRefused) host.refuseRelease.push_back("PF ANSI Suite");
+    EXPECT_EQ(Send(host, PF_Cmd_GLOBAL_SETUP), PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_EQ(host.out_data.my_version, kVersion);
+    EXPECT_EQ(host.out_data.out_flags, kOutFlags | PF_OutFlag_DISPLAY_ERROR_MESSAGE);
+    EXPECT_EQ(host.out_data.out_flags2, kOutFlags2);
+    EXPECT_STREQ(host.out_data.return_msg, c.message);
+    EXPECT_EQ(host.Outstanding(), 0);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,151 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "FakeHost.h"
+#include "Host/AEGP_SuiteHandler.h"
+#include "Host/SuiteAccess.h"
+
+namespace {
+
+TEST(AcquireHostSuite, HandsOutTheTableAndLeavesOutDataAlone) {
+  FakeHost host;
+  host.out_data.out_flags = 0x40;
+  const void* suite = nullptr;
+  EXPECT_EQ(AcquireHostSuite(&host.in_data, &host.out_data, "PF ANSI Suite", 1,
+                             kCouldNotLoadSuite, &suite),
+            PF_Err_NONE);
+  EXPECT_EQ(suite, &host.ansiSuite);
+  EXPECT_EQ(host.out_data.out_flags, 0x40);
+  EXPECT_STREQ(host.out_data.return_msg, "");
+  EXPECT_EQ(ReleaseHostSuite(&host.in_data, &host.out_data, "PF ANSI Suite", 1,
+                             kCouldNotReleaseSuite),
+            PF_Err_NONE);
+  EXPECT_EQ(host.Outstanding(), 0);
+}
+
+// Every way the host can fail to hand out a suite: 516, the flag, the message, a null table.
+TEST(AcquireHostSuite, RefusalsReport516WithTheMessage) {
+  enum class Refusal { kNoBasicSuite, kRefused, kWrongVersion, kNoSprintf };
+  for (Refusal refusal :
+       {Refusal::kNoBasicSuite, Refusal::kRefused, Refusal::kWrongVersion, Refusal::kNoSprintf}) {
+    SCOPED_TRACE(static_cast<int>(refusal));
+    FakeHost host;
+    int32_t version = 1;
+    if (refusal == Refusal::kNoBasicSuite) host.in_data.pica_basicP = nullptr;
+    if (refusal == Refusal::kRefused) host.refuseAcquire.push_back("PF ANSI Suite");
+    if (refusal == Refusal::kWrongVersion) version = 2;
+    if (refusal == Refusal::kNoSprintf) {
+      host.utils.ansi.sprintf = nullptr;
+      host.refuseAcquire.push_back("PF ANSI Suite");
+    }
+    host.out_data.out_flags = 0x40;
+    const void* suite = &host;
+    EXPECT_EQ(AcquireHostSuite(&host.in_data, &host.out_data, "PF ANSI Suite", version,
+                               "Couldn't load suite.", &suite),
+              PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_EQ(suite, nullptr);
+    EXPECT_EQ(host.out_data.out_flags, 0x40 | PF_OutFlag_DISPLAY_ERROR_MESSAGE);
+    EXPECT_STREQ(host.out_data.return_msg, "Couldn't load suite.");
+    EXPECT_TRUE(host.acquired.empty());
+  }
+}
+
+TEST(ReleaseHostSuite, RefusalsReport516WithTheMessage) {
+  for (bool noBasicSuite : {true, false}) {
+    FakeHost host;
+    if (noBasicSuite) {
+      host.in_data.pica_basicP = nullptr;
+    } else {
+      host.refuseRelease.push_back("PF ANSI Suite");
+    }
+    EXPECT_EQ(ReleaseHostSuite(&host.in_data, &host.out_data, "PF ANSI Suite", 1,
+                               "Couldn't release suite."),
+              PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_EQ(host.out_data.out_flags, PF_OutFlag_DISPLAY_ERROR_MESSAGE);
+    EXPECT_STREQ(host.out_data.return_msg, "Couldn't release suite.");
+  }
+}
+
+// A message longer than the host's field is cut, never written past it.
+TEST(ShowHostError, WithoutSprintfCutsToTheField) {
+  FakeHost host;
+  host.utils.ansi.sprintf = nullptr;
+  const std::string longText(400, 'x');
+  ShowHostError(&host.in_data, &host.out_data, longText.c_str());
+  EXPECT_EQ(std::string(host.out_data.return_msg), std::string(255, 'x'));
+}
+
+TEST(AEGP_SuiteHandler, WithoutBasicSuiteThrows516) {
+  try {
+    AEGP_SuiteHandler suites(nullptr);
+    FAIL() << "no throw";
+  } catch (PF_Err err) {
+    EXPECT_EQ(err, PF_Err_BAD_CALLBACK_PARAM);
+  }
+}
+
+TEST(AEGP_SuiteHandler, LoadsOnFirstUseOnceAndReleasesInReverse) {
+  FakeHost host;
+  {
+    AEGP_SuiteHandler suites(&host.basic);
+    EXPECT_TRUE(host.acquired.empty());
+    EXPECT_NE(suites.Sampling16Suite1(), nullptr);
+    EXPECT_NE(suites.Iterate8Suite1(), nullptr);
+    EXPECT_NE(suites.Sampling16Suite1(), nullptr);
+    EXPECT_EQ(host.acquired, (std::vector<std::string>{"PF Sampling16 Suite", "PF Iterate8 Suite"}));
+    EXPECT_TRUE(host.released.empty());
+  }
+  EXPECT_EQ(host.released, (std::vector<std::string>{"PF Iterate8 Suite", "PF Sampling16 Suite"}));
+}
+
+// The host's names are case-sensitive and irregular; each accessor asks for its own.
+TEST(AEGP_SuiteHandler, AsksForTheHostsExactNamesAndVersion1) {
+  struct Case {
+    const void* (*load)(AEGP_SuiteHandler&);
+    const char* name;
+  };
+  const Case cases[] = {
+      {[](AEGP_SuiteHandler& s) -> const void* { return s.Iterate8Suite1(); }, "PF Iterate8 Suite"},
+      {[](AEGP_SuiteHandler& s) -> const void* { return s.Iterate16Suite1(); }, "PF iterate16 Suite"},
+      {[](AEGP_SuiteHandler& s) -> const void* { return s.IterateFloatSuite1(); },
+       "PF iterateFloat Suite"},
+      {[](AEGP_SuiteHandler& s) -> const void* { return s.Sampling8Suite1(); }, "PF Sampling8 Suite"},
+      {[](AEGP_SuiteHandler& s) -> const void* { return s.Sampling16Suite1(); },
+       "PF Sampling16 Suite"},
+      {[](AEGP_SuiteHandler& s) -> const void* { return s.SamplingFloatSuite1(); },
+       "PF SamplingFloat Suite"},
+  };
+  for (const Case& c : cases) {
+    FakeHost host;
+    {
+      AEGP_SuiteHandler suites(&host.basic);
+      EXPECT_EQ(c.load(suites), host.otherSuite);
+    }
+    EXPECT_EQ(host.acquired, std::vector<std::string>{c.name});
+    EXPECT_EQ(host.acquiredVersions, std::vector<int32_t>{1});
+    EXPECT_EQ(host.released, std::vector<std::string>{c.name});
+  }
+}
+
+// A missing suite throws 516 without a message; what was loaded before is released when the
+// throw unwinds the handler.
+TEST(AEGP_SuiteHandler, MissingSuiteThrowsAndLoadedOnesAreReleased) {
+  FakeHost host;
+  host.refuseAcquire.push_back("PF iterateFloat Suite");
+  try {
+    AEGP_SuiteHandler suites(&host.basic);
+    suites.SamplingFloatSuite1();
+    suites.Iterate16Suite1();
+    suites.IterateFloatSuite1();
+    FAIL() << "no throw";
+  } catch (PF_Err err) {
+    EXPECT_EQ(err, PF_Err_BAD_CALLBACK_PARAM);
+  }
+  EXPECT_EQ(host.released,
+            (std::vector<std::string>{"PF iterate16 Suite", "PF SamplingFloat Suite"}));
+  EXPECT_EQ(host.Outstanding(), 0);
+  EXPECT_STREQ(host.out_data.return_msg, "");
+}
+
+}  // namespace

@@ -1,0 +1,32 @@
+// Helpers for running the same test on each CPU path this machine has.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "Resampling/CpuFeatures.h"
+
+// The feature words to test under: the SSE2 emulation always, SSE4.1 where present.
+inline std::vector<uint32_t> AvailablePaths() {
+  std::vector<uint32_t> paths = {0};
+  if (QueryCpuFeatures() & kCpuFeatureSse41) paths.push_back(kCpuFeatureSse41);
+  return paths;
+}
+
+// Puts the machine's own feature word back when a test leaves.
+struct RestoreCpuFeatures {
+  ~RestoreCpuFeatures() { OverrideCpuFeatures(QueryCpuFeatures()); }
+};
+
+inline uint32_t Bits(float v) {
+  uint32_t b;
+  std::memcpy(&b, &v, sizeof b);
+  return b;
+}
+
+// Bit for bit, except that +0.0 and -0.0 count as one value (the SSE2 rounding emulation
+// cannot give -0.0).
+inline bool SameUpToZeroSign(float a, float b) {
+  return Bits(a) == Bits(b) || (a == 0.0f && b == 0.0f);
+}
