@@ -173,7 +173,7 @@ TEST(Arguments, PresetComesBeforeSetsWhateverTheOrder) {
   }
   ParsedArguments parsed = ParseArguments(
       {"--set", "R4 C2=2", "--preset", path, "--distort-mode=apply wf2", "--set=6=3"},
-      EffectOptionSpecs());
+      EffectOptionDefs());
   ControlSettings settings;
   ApplyEffectOptions(parsed, controls, settings);
   EXPECT_EQ(FindSetting(settings, 6)->keys[0].value.x, 3.0);
@@ -182,7 +182,7 @@ TEST(Arguments, PresetComesBeforeSetsWhateverTheOrder) {
 }
 
 TEST(Arguments, RefusesBadOptions) {
-  std::vector<OptionSpec> allowed = {{"frames", true}, {"json", false}};
+  std::vector<OptionDef> allowed = {{"frames", true}, {"json", false}};
   struct Case {
     std::vector<std::string> args;
     const char* message;

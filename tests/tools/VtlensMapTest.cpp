@@ -222,11 +222,11 @@ TEST(VtlensStmap, HoldsTheSourcePositionsOfTheOutputExtent) {
   EXPECT_EQ(FilesIn(dir), std::vector<std::string>{"map.exr"});
   auto in = OIIO::ImageInput::open(dir + "/map.exr");
   ASSERT_TRUE(in);
-  const OIIO::ImageSpec& spec = in->spec();
-  EXPECT_EQ(spec.format, OIIO::TypeDesc::FLOAT);
+  const OIIO::ImageSpec& desc = in->spec();
+  EXPECT_EQ(desc.format, OIIO::TypeDesc::FLOAT);
   // "Remove WF2" on a 64 x 32 layer centred: the extent reaches one pixel past the layer.
-  EXPECT_EQ(std::vector<int>({spec.x, spec.y, spec.width, spec.height}), std::vector<int>({0, 0, 65, 33}));
-  EXPECT_EQ(std::vector<int>({spec.full_x, spec.full_y, spec.full_width, spec.full_height}),
+  EXPECT_EQ(std::vector<int>({desc.x, desc.y, desc.width, desc.height}), std::vector<int>({0, 0, 65, 33}));
+  EXPECT_EQ(std::vector<int>({desc.full_x, desc.full_y, desc.full_width, desc.full_height}),
             std::vector<int>({0, 0, 64, 32}));
   std::vector<float> px(size_t(65 * 33 * 4));
   ASSERT_TRUE(in->read_image(0, 0, 0, 4, OIIO::TypeDesc::FLOAT, px.data()));

@@ -15,13 +15,13 @@ namespace {
 const char* const kIdentityNearest = "--filter Nearest";
 
 template <typename T>
-std::vector<T> ReadRaw(const std::string& path, int nch, OIIO::TypeDesc type, OIIO::ImageSpec* spec = nullptr) {
+std::vector<T> ReadRaw(const std::string& path, int nch, OIIO::TypeDesc type, OIIO::ImageSpec* desc = nullptr) {
   OIIO::ImageSpec config;
   config.attribute("oiio:UnassociatedAlpha", 1);
   auto in = OIIO::ImageInput::open(path, &config);
   EXPECT_TRUE(in) << path;
   if (!in) return {};
-  if (spec) *spec = in->spec();
+  if (desc) *desc = in->spec();
   std::vector<T> data(size_t(in->spec().width) * size_t(in->spec().height) * size_t(nch));
   EXPECT_TRUE(in->read_image(0, 0, 0, nch, type, data.data()));
   return data;
@@ -29,13 +29,13 @@ std::vector<T> ReadRaw(const std::string& path, int nch, OIIO::TypeDesc type, OI
 
 template <typename T>
 void WriteRaw(const std::string& path, int w, int h, int nch, OIIO::TypeDesc type, const std::vector<T>& data) {
-  OIIO::ImageSpec spec(w, h, nch, type);
+  OIIO::ImageSpec desc(w, h, nch, type);
   if (nch == 4) {
-    spec.alpha_channel = 3;
-    spec.attribute("oiio:UnassociatedAlpha", 1);
+    desc.alpha_channel = 3;
+    desc.attribute("oiio:UnassociatedAlpha", 1);
   }
   auto out = OIIO::ImageOutput::create(path);
-  ASSERT_TRUE(out && out->open(path, spec) && out->write_image(type, data.data()) && out->close());
+  ASSERT_TRUE(out && out->open(path, desc) && out->write_image(type, data.data()) && out->close());
 }
 
 TEST(VtlensRender, IdentityGivesThePngBackOverTheLayer) {
@@ -45,10 +45,10 @@ TEST(VtlensRender, IdentityGivesThePngBackOverTheLayer) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.err.find("rendered 1 frame"), std::string::npos) << r.err;
   EXPECT_EQ(FilesIn(dir), (std::vector<std::string>{"in.png", "out.png"}));
-  OIIO::ImageSpec spec;
-  auto out = ReadRaw<uint8_t>(dir + "/out.png", 4, OIIO::TypeDesc::UINT8, &spec);
-  ASSERT_EQ(spec.width, 65);  // the output extent of "Remove WF2" reaches one pixel further
-  ASSERT_EQ(spec.height, 33);
+  OIIO::ImageSpec desc;
+  auto out = ReadRaw<uint8_t>(dir + "/out.png", 4, OIIO::TypeDesc::UINT8, &desc);
+  ASSERT_EQ(desc.width, 65);  // the output extent of "Remove WF2" reaches one pixel further
+  ASSERT_EQ(desc.height, 33);
   for (int y = 0; y < 32; ++y)
     for (int x = 0; x < 64; ++x) {
       const uint8_t* p = &out[size_t((y * 65 + x) * 4)];
@@ -87,17 +87,17 @@ TEST(VtlensRender, DepthsFollowTheInputOrTheOption) {
   std::vector<uint16_t> values = {1, 30000, 65535, 1, 30000, 65535, 1, 30000, 65535, 1, 30000, 65535};
   WriteRaw<uint16_t>(dir + "/in16.tif", 2, 2, 3, OIIO::TypeDesc::UINT16, values);
   ASSERT_EQ(RunVtlens(dir, std::string("render in16.tif out16.tif ") + kIdentityNearest).status, 0);
-  OIIO::ImageSpec spec;
-  auto out16 = ReadRaw<uint16_t>(dir + "/out16.tif", 4, OIIO::TypeDesc::UINT16, &spec);
-  EXPECT_EQ(spec.format, OIIO::TypeDesc::UINT16);
+  OIIO::ImageSpec desc;
+  auto out16 = ReadRaw<uint16_t>(dir + "/out16.tif", 4, OIIO::TypeDesc::UINT16, &desc);
+  EXPECT_EQ(desc.format, OIIO::TypeDesc::UINT16);
   EXPECT_EQ(std::vector<int>(out16.begin(), out16.begin() + 4), (std::vector<int>{2, 30000, 65535, 65535}));
 
   // 8-bit PNG rendered in a 16-bit world: 1 -> round(32768 / 255) = 129 -> round(129 x
   // 65535 / 32768) = 258 in a 16-bit file; 255 -> 32768 -> 65535.
   WriteRaw<uint8_t>(dir + "/in8.png", 1, 1, 3, OIIO::TypeDesc::UINT8, {1, 255, 0});
   ASSERT_EQ(RunVtlens(dir, std::string("render in8.png out8to16.png --depth 16 ") + kIdentityNearest).status, 0);
-  auto wide = ReadRaw<uint16_t>(dir + "/out8to16.png", 4, OIIO::TypeDesc::UINT16, &spec);
-  EXPECT_EQ(spec.format, OIIO::TypeDesc::UINT16);
+  auto wide = ReadRaw<uint16_t>(dir + "/out8to16.png", 4, OIIO::TypeDesc::UINT16, &desc);
+  EXPECT_EQ(desc.format, OIIO::TypeDesc::UINT16);
   EXPECT_EQ(std::vector<int>(wide.begin(), wide.begin() + 4), (std::vector<int>{258, 65535, 0, 65535}));
 }
 
@@ -108,12 +108,12 @@ TEST(VtlensRender, ExrKeepsHalfAndWritesBothWindows) {
   WriteRaw<float>(dir + "/in.exr", 16, 8, 4, OIIO::TypeDesc::HALF, px);
   CommandResult r = RunVtlens(dir, "render in.exr out.exr --filter Nearest --set 'Undistorted Img Size=20,10'");
   ASSERT_EQ(r.status, 0) << r.err;
-  OIIO::ImageSpec spec;
-  auto out = ReadRaw<float>(dir + "/out.exr", 4, OIIO::TypeDesc::FLOAT, &spec);
-  EXPECT_EQ(spec.format, OIIO::TypeDesc::HALF);
+  OIIO::ImageSpec desc;
+  auto out = ReadRaw<float>(dir + "/out.exr", 4, OIIO::TypeDesc::FLOAT, &desc);
+  EXPECT_EQ(desc.format, OIIO::TypeDesc::HALF);
   // "Remove WF2": extent of the distorted frame, scale 0.5 x 20 around the centre 8 - 0.5.
-  EXPECT_EQ(std::vector<int>({spec.x, spec.y, spec.width, spec.height}), std::vector<int>({-2, -1, 21, 11}));
-  EXPECT_EQ(std::vector<int>({spec.full_x, spec.full_y, spec.full_width, spec.full_height}),
+  EXPECT_EQ(std::vector<int>({desc.x, desc.y, desc.width, desc.height}), std::vector<int>({-2, -1, 21, 11}));
+  EXPECT_EQ(std::vector<int>({desc.full_x, desc.full_y, desc.full_width, desc.full_height}),
             std::vector<int>({0, 0, 16, 8}));
 }
 

@@ -25,7 +25,7 @@ size_t Distance(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-ParsedArguments ParseArguments(const std::vector<std::string>& args, const std::vector<OptionSpec>& allowed) {
+ParsedArguments ParseArguments(const std::vector<std::string>& args, const std::vector<OptionDef>& allowed) {
   ParsedArguments parsed;
   bool optionsEnded = false;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -47,14 +47,14 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args, const std::
       name = name.substr(0, eq);
       inlineValue = true;
     }
-    const OptionSpec* spec = nullptr;
-    for (const OptionSpec& s : allowed)
-      if (name == s.name) spec = &s;
-    if (!spec) {
+    const OptionDef* def = nullptr;
+    for (const OptionDef& s : allowed)
+      if (name == s.name) def = &s;
+    if (!def) {
       std::string message = "unknown option --" + name;
-      const OptionSpec* best = nullptr;
+      const OptionDef* best = nullptr;
       size_t bestDistance = 0;
-      for (const OptionSpec& s : allowed) {
+      for (const OptionDef& s : allowed) {
         size_t d = Distance(name, s.name);
         if (!best || d < bestDistance) {
           best = &s;
@@ -65,7 +65,7 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args, const std::
         message += "; did you mean --" + std::string(best->name) + "?";
       throw UsageError(message);
     }
-    if (!spec->takesValue) {
+    if (!def->takesValue) {
       if (inlineValue) throw UsageError("--" + name + " takes no value");
     } else if (!inlineValue) {
       if (i + 1 >= args.size()) throw UsageError("--" + name + " needs a value");
@@ -89,10 +89,10 @@ bool HasOption(const ParsedArguments& parsed, const std::string& name) {
   return false;
 }
 
-const std::vector<OptionSpec>& EffectOptionSpecs() {
-  static const std::vector<OptionSpec> specs = {
+const std::vector<OptionDef>& EffectOptionDefs() {
+  static const std::vector<OptionDef> accepted = {
       {"lens-model", true}, {"distort-mode", true}, {"filter", true}, {"set", true}, {"preset", true}};
-  return specs;
+  return accepted;
 }
 
 void ApplyEffectOptions(const ParsedArguments& parsed, const std::vector<Control>& controls,

@@ -36,10 +36,10 @@ MapMode ModeOf(const ParsedArguments& parsed) {
 }  // namespace
 
 int RunMap(const std::vector<std::string>& args) {
-  std::vector<OptionSpec> specs = EffectOptionSpecs();
-  specs.insert(specs.end(), {{"layer", true}, {"space", true}, {"direction", true}, {"to", true},
+  std::vector<OptionDef> accepted = EffectOptionDefs();
+  accepted.insert(accepted.end(), {{"layer", true}, {"space", true}, {"direction", true}, {"to", true},
                              {"points", true}, {"frame", true}, {"module", true}});
-  ParsedArguments parsed = ParseArguments(args, specs);
+  ParsedArguments parsed = ParseArguments(args, accepted);
   if (!parsed.positional.empty()) throw UsageError("map takes no file names; give points with --points FILE or on stdin");
   MapMode mode = ModeOf(parsed);
   LayerOptions layer = ParseLayerOptions(parsed, "map");

@@ -75,9 +75,9 @@ FrameStats RenderFrame(const harness::EffectInstance& instance, const RenderJob&
 }  // namespace
 
 int RunRender(const std::vector<std::string>& args) {
-  std::vector<OptionSpec> specs = EffectOptionSpecs();
-  specs.insert(specs.end(), {{"frames", true}, {"threads", true}, {"depth", true}, {"raw-channels", false}, {"module", true}});
-  ParsedArguments parsed = ParseArguments(args, specs);
+  std::vector<OptionDef> accepted = EffectOptionDefs();
+  accepted.insert(accepted.end(), {{"frames", true}, {"threads", true}, {"depth", true}, {"raw-channels", false}, {"module", true}});
+  ParsedArguments parsed = ParseArguments(args, accepted);
   if (parsed.positional.size() != 2) throw UsageError("render takes INPUT and OUTPUT");
 
   RenderJob job;

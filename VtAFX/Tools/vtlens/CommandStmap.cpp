@@ -11,9 +11,9 @@
 #include "ToolError.h"
 
 int RunStmap(const std::vector<std::string>& args) {
-  std::vector<OptionSpec> specs = EffectOptionSpecs();
-  specs.insert(specs.end(), {{"layer", true}, {"frame", true}, {"threads", true}, {"module", true}});
-  ParsedArguments parsed = ParseArguments(args, specs);
+  std::vector<OptionDef> accepted = EffectOptionDefs();
+  accepted.insert(accepted.end(), {{"layer", true}, {"frame", true}, {"threads", true}, {"module", true}});
+  ParsedArguments parsed = ParseArguments(args, accepted);
   if (parsed.positional.size() != 1) throw UsageError("stmap takes one OUTPUT file");
   const std::string& output = parsed.positional[0];
   if (OutputFormatName(output) != "openexr") throw UsageError("\"" + output + "\": an ST map is written as OpenEXR (.exr)");
