@@ -37,16 +37,16 @@ struct CallScope;
 
 // ------------------------------------------------------------------ faults and options
 
-// Makes a host call fail. `call` names a callback or suite function ("checkout_param",
-// "checkin_param", "add_param", "abort", "sprintf", "strcpy", "sin", "get_pixel_data8",
-// "get_pixel_data16", "get_pixel_data_float", "checkout_layer", "checkout_layer_pixels",
-// "checkin_layer_pixels", "checkout_output", "PF_UpdateParamUI",
-// "PF_GetFloatingPointValueFromPointDef", "PF_NewWorld", "PF_DisposeWorld",
-// "PF_GetPixelFormat", "PF_GetConstSequenceData", "iterate8", "iterate16", "iterate_float",
-// "nn_sample", "subpixel_sample", "area_sample" and their "16" and "_float" forms), or a
-// suite taken from the basic suite: "AcquireSuite:<suite name>" or
-// "ReleaseSuite:<suite name>" with the suite's exact name. A failing acquisition hands
-// out a null table. Calls whose result is not an error code fail in their own way:
+// Makes a host call fail. `call` names a callback or suite function: "checkout_param",
+// "checkin_param", "add_param", "abort", "progress", "sprintf", "strcpy", "sin",
+// "get_pixel_data8", "get_pixel_data16", "get_pixel_data_float", "checkout_layer",
+// "GuidMixInPtr", "checkout_layer_pixels", "checkin_layer_pixels", "checkout_output",
+// "PF_UpdateParamUI", "PF_GetFloatingPointValueFromPointDef", "PF_NewWorld",
+// "PF_DisposeWorld", "PF_GetPixelFormat", "PF_GetConstSequenceData", "iterate8",
+// "iterate16", "iterate_float", "nn_sample", "subpixel_sample", "area_sample" and their
+// "16" and "_float" forms; or a suite taken from the basic suite: "AcquireSuite:<suite
+// name>" or "ReleaseSuite:<suite name>" with the suite's exact name. A failing acquisition
+// hands out a null table. Calls whose result is not an error code fail in their own way:
 // sprintf writes nothing and returns -1, strcpy copies nothing, sin returns NaN.
 struct FaultRule {
   std::string call;

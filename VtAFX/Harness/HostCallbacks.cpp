@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "HostScope.h"
+#include "HostSine.h"
 #include "HostSuiteTables.h"
 
 namespace harness {
@@ -116,7 +117,7 @@ A_char* AnsiStrcpy(A_char* dest, const A_char* src) {
 
 A_FpLong AnsiSin(A_FpLong x) {
   if (Fails(kCallSin)) return std::numeric_limits<double>::quiet_NaN();
-  return std::sin(x);
+  return HostSine(x);
 }
 
 A_FpLong AnsiAtan(A_FpLong x) { return std::atan(x); }

@@ -16,8 +16,7 @@ bool MatchesLayer(const World& world, const Image& layer) {
   fresh->world.origin_x = world.world.origin_x;
   fresh->world.origin_y = world.world.origin_y;
   CopyImageToWorld(layer, *fresh);
-  const Image now = WorldToImage(world);
-  return std::memcmp(now.pixels.data(), WorldToImage(*fresh).pixels.data(), now.pixels.size()) == 0;
+  return WorldToImage(world).pixels == WorldToImage(*fresh).pixels;
 }
 
 }  // namespace

@@ -84,7 +84,8 @@ Image WorldToImage(const World& world) {
   image.originX = w.origin_x;
   image.originY = w.origin_y;
   const size_t rowPixels = size_t(w.width) * size_t(PixelBytes(world.depth));
-  for (int32_t y = 0; y < w.height; ++y) {
+  // An image of width 0 has no pixel storage at all: memcpy must not see its null pointer.
+  for (int32_t y = 0; rowPixels > 0 && y < w.height; ++y) {
     std::memcpy(image.pixels.data() + size_t(y) * rowPixels,
                 world.bytes.get() + size_t(y) * size_t(w.rowbytes), rowPixels);
   }

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <unistd.h>
 #include <cstring>
 #include <filesystem>
 
@@ -40,7 +40,7 @@ TEST(HarnessLoad, ReadsThePropertyListAndFindsTheEntryItNames) {
 
 TEST(HarnessLoad, ExplainsEveryFailure) {
   namespace fs = std::filesystem;
-  const fs::path dir = fs::temp_directory_path() / ("vtafx-harness-load-" + std::to_string(::getpid()));
+  const fs::path dir = fs::temp_directory_path() / ("vtafx-harness-load-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
   fs::create_directories(dir);
   const fs::path module = dir / "Copy.so";
   fs::copy_file(FakeModulePath(), module, fs::copy_options::overwrite_existing);

@@ -143,6 +143,17 @@ TEST(HarnessRender, TheRequestLimitsTheOutputWorld) {
   EXPECT_EQ(r.output.height, 11);
   EXPECT_EQ(r.preRenderOutput.max_result_rect.right, 14);
   EXPECT_EQ(Channel(r.output, 1, 0, 2), Pattern(Depth::k8, 0, 3, 2));
+
+  // An empty request: a world without pixels, still rendered and disposed of.
+  request.requestRect = PF_LRect{5, 0, 5, 10};
+  const RenderResult empty = f.instance->Render(request);
+  EXPECT_EQ(empty.err, 0);
+  EXPECT_TRUE(empty.outputCheckedOut);
+  EXPECT_EQ(empty.output.width, 0);
+  EXPECT_EQ(empty.output.height, 10);
+  EXPECT_EQ(empty.iterateCalls, 1);
+  EXPECT_EQ(empty.rowsIterated, 0);  // the area holds no pixel
+  EXPECT_EQ(empty.disposals, 1);
 }
 
 TEST(HarnessRender, BuiltInSamplersAreBilinearWithTransparentEdges) {

@@ -27,14 +27,17 @@ constexpr PF_ParamIndex kLensModel = 1, kDistortMode = 2, kFilterType = 3, kZoom
 constexpr PF_ParamIndex kDistortedSize = 7, kUndistortedSize = 8, kLensCenter = 9;
 constexpr PF_ParamIndex kR4C2 = 25, kR4C4 = 28;
 
+// One host for the whole run, never unloaded: the module keeps its kernel tables for as
+// long as it is loaded, as it does in the host, so unloading at exit would only make them
+// look leaked.
 EffectHost& Host() {
-  static std::unique_ptr<EffectHost> host = [] {
+  static EffectHost* host = [] {
     std::string error;
     std::unique_ptr<EffectHost> loaded = EffectHost::Load(VTAFX_MODULE_PATH, error);
     if (!loaded) throw std::runtime_error("cannot load the effect: " + error);
     loaded->GlobalSetup();
     loaded->ParamsSetup();
-    return loaded;
+    return loaded.release();
   }();
   return *host;
 }
@@ -84,6 +87,24 @@ RenderResult Render(const EffectInstance& instance, const Image& layer,
   request.layer = &layer;
   request.options.iterateThreads = threads;
   return instance.Render(request);
+}
+
+// Pixel (x, y) is 0 in all four channels (a float channel may be -0: masking multiplies).
+bool Transparent(const Image& image, int32_t x, int32_t y) {
+  const size_t pixel = static_cast<size_t>(harness::PixelBytes(image.depth));
+  const uint8_t* p = &image.pixels[(static_cast<size_t>(y) * image.width + x) * pixel];
+  for (size_t c = 0; c < 4; ++c) {
+    if (image.depth == Depth::kFloat) {
+      float v;
+      std::memcpy(&v, p + c * 4, 4);
+      if (v != 0.0f) return false;
+    } else if (image.depth == Depth::k16) {
+      if (p[c * 2] != 0 || p[c * 2 + 1] != 0) return false;
+    } else if (p[c] != 0) {
+      return false;
+    }
+  }
+  return true;
 }
 
 bool SameImage(const Image& a, const Image& b) {
@@ -215,10 +236,9 @@ TEST(RenderFrame, EveryFilterInEveryDepth) {
       EXPECT_TRUE(frame.inputIntact);
       EXPECT_TRUE(frame.render.Balanced());
       if (filter == 1) continue;  // the host's sampler decides what lies outside
-      const size_t pixel = static_cast<size_t>(harness::PixelBytes(depth));
-      for (size_t b = 0; b < pixel; ++b) {
-        ASSERT_EQ(frame.output.pixels[b], 0) << "filter " << filter << ", depth " << int(depth);
-      }
+      EXPECT_TRUE(Transparent(frame.output, 0, 0)) << "filter " << filter << ", depth "
+                                                  << int(depth);
+      EXPECT_FALSE(Transparent(frame.output, 75, 20));
     }
   }
 }
@@ -249,16 +269,7 @@ struct FaultCase {
 constexpr PF_Err kInjected = 0x1234;
 
 TEST(RenderFrame, EveryInjectedFailure) {
-  const FaultCase cases[] = {
-      // Pre-render: 3 popups, 3 sliders, 3 points, then the 6 sliders of the default model.
-      {"checkout_param", 1, kInjected, false, false, Depth::k8},
-      {"checkout_param", 5, kInjected, false, false, Depth::k8},
-      {"checkout_param", 8, kInjected, false, false, Depth::k8},
-      {"checkout_param", 15, kInjected, false, false, Depth::k8},
-      {"checkin_param", 2, kInjected, false, false, Depth::k8},
-      {"checkin_param", 9, kInjected, false, false, Depth::k8},
-      {"checkin_param", 12, kInjected, false, false, Depth::k8},
-      {"PF_GetFloatingPointValueFromPointDef", 3, kInjected, false, false, Depth::k8},
+  std::vector<FaultCase> cases = {
       {"AcquireSuite:PF PointParamSuite", 1, PF_Err_BAD_CALLBACK_PARAM, false, false, Depth::k8},
       {"ReleaseSuite:PF PointParamSuite", 1, PF_Err_BAD_CALLBACK_PARAM, false, false, Depth::k8},
       {"checkout_layer", 1, kInjected, true, false, Depth::k8},
@@ -288,6 +299,16 @@ TEST(RenderFrame, EveryInjectedFailure) {
       // The suite handler ignores release failures: nothing to report, nothing leaked.
       {"ReleaseSuite:PF Iterate8 Suite", 1, PF_Err_NONE, true, true, Depth::k8},
   };
+  // Pre-render checks out and in 3 popups, 3 sliders, 3 points, then the 6 sliders of the
+  // default lens model: every one of them may fail, and so may each point's value.
+  for (int32_t k = 1; k <= 15; ++k) {
+    cases.push_back({"checkout_param", k, kInjected, false, false, Depth::k8});
+    cases.push_back({"checkin_param", k, kInjected, false, false, Depth::k8});
+  }
+  for (int32_t k = 1; k <= 3; ++k) {
+    cases.push_back({"PF_GetFloatingPointValueFromPointDef", k, kInjected, false, false,
+                     Depth::k8});
+  }
   constexpr uint8_t kFill = 0x5A;
   for (const FaultCase& c : cases) {
     SCOPED_TRACE(std::string(c.call) + " #" + std::to_string(c.occurrence));

@@ -440,6 +440,24 @@ TEST(RowCallbacks, FailingPixelDataLeavesTheRowUntouched) {
                           [](uint8_t b) { return b == kSentinel; }));
 }
 
+// Row offsets past 2^31 bytes cannot be formed by the samplers; such an input is refused
+// before anything is read (its rows here are never touched: the buffer is small).
+TEST(RowCallbacks, InputBeyondThirtyTwoBitOffsetsIsRefused) {
+  FrameValues frame(16, 3);
+  MiniHost host;
+  TestWorld input = MakeWorld<PF_Pixel8>(16, 3, 0, 0);
+  input.world.rowbytes = 1 << 30;
+  ContextPtr context = MakeContext(frame);
+  TestWorld output = MakeWorld<PF_Pixel8>(17, 4, 0, 0);
+  context->inData = &host.inData;
+  context->inputWorld = &input.world;
+  context->outputWorld = &output.world;
+  EXPECT_EQ(DistortRow8(context.get(), 0, 1, nullptr, Row<PF_Pixel8>(output, 1)),
+            PF_Err_OUT_OF_MEMORY);
+  EXPECT_TRUE(std::all_of(output.bytes.begin(), output.bytes.end(),
+                          [](uint8_t b) { return b == kSentinel; }));
+}
+
 TEST(RowCallbacks, WidthZeroWritesNothingButStillAsksForThePixels) {
   for (PF_Err failure : {PF_Err_NONE, PF_Err_BAD_CALLBACK_PARAM}) {
     FrameValues frame(10, 10);

@@ -19,6 +19,17 @@ void ReadSliders(SliderReader read, void* refcon, int32_t firstParam, int32_t co
   for (int32_t i = 0; i < count; ++i) slots[i] = read(refcon, firstParam + i);
 }
 
+// The anamorphic layouts: `polyCount` polynomial coefficients, the two centre slots
+// (zero), then horizontal scale, vertical scale and the rotation, which is typed in degrees.
+void ReadAnamorphicSliders(SliderReader read, void* refcon, int32_t firstParam,
+                           int32_t polyCount, double* coef) {
+  ReadSliders(read, refcon, firstParam, polyCount, coef);
+  coef[polyCount + 2] = read(refcon, firstParam + polyCount);
+  coef[polyCount + 3] = read(refcon, firstParam + polyCount + 1);
+  coef[polyCount + 4] = read(refcon, firstParam + polyCount + 2) * kRadiansPerDegree;
+  coef[polyCount] = coef[polyCount + 1] = 0.0;
+}
+
 double ReadFromArray(void* refcon, int32_t index) {
   return static_cast<const double*>(refcon)[index];
 }
@@ -51,20 +62,12 @@ void FillLensParams(int32_t lensModelChoice, SliderReader read, void* refcon,
     case 5:
     case 6:
       params.kind = lensModelChoice == 5 ? kModelAnamorphicMerged6 : kModelStdAnamorphicMerged6;
-      ReadSliders(read, refcon, kParamMergedAnamorphicFirst, 9, coef);
-      coef[11] = read(refcon, kParamMergedAnamorphicFirst + 9);
-      coef[12] = read(refcon, kParamMergedAnamorphicFirst + 10);
-      coef[13] = read(refcon, kParamMergedAnamorphicFirst + 11) * kRadiansPerDegree;
-      coef[9] = coef[10] = 0.0;
+      ReadAnamorphicSliders(read, refcon, kParamMergedAnamorphicFirst, 9, coef);
       break;
     case 7:
     case 8:
       params.kind = lensModelChoice == 7 ? kModelAnamorphic6 : kModelStdAnamorphic6;
-      ReadSliders(read, refcon, kParamAnamorphicFirst, 18, coef);
-      coef[20] = read(refcon, kParamAnamorphicFirst + 18);
-      coef[21] = read(refcon, kParamAnamorphicFirst + 19);
-      coef[22] = read(refcon, kParamAnamorphicFirst + 20) * kRadiansPerDegree;
-      coef[18] = coef[19] = 0.0;
+      ReadAnamorphicSliders(read, refcon, kParamAnamorphicFirst, 18, coef);
       break;
     case 9:
     case 10:

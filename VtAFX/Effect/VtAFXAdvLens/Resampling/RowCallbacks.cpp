@@ -93,7 +93,8 @@ BatchedSampler PickSampler(int32_t filterType) {
   return SampleKernel;
 }
 
-// Whether the samplers' 32-bit pixel offsets reach every pixel of the input.
+// Whether the samplers' 32-bit pixel offsets reach every pixel of the input. An empty
+// input reaches nothing and fits.
 bool OffsetsFitInt32(const PF_EffectWorld& input, int32_t bytesPerPixel) {
   const int64_t lastRow = static_cast<int64_t>(input.height) - 1;
   const int64_t rowReach = std::llabs(static_cast<long long>(input.rowbytes)) * lastRow;
@@ -110,13 +111,11 @@ PF_Err DistortRow(void* refcon, A_long y, Pixel* out) {
 
   SampleSource source{};
   BatchedSampler sampler = nullptr;
-  bool inputEmpty = false;
   if (!builtIn) {
     Pixel* base = nullptr;
     const PF_Err err = Depth<Pixel>::PixelData(context, &base);
     if (err) return err;
-    inputEmpty = !base || input.width <= 0 || input.height <= 0;
-    if (!inputEmpty && !OffsetsFitInt32(input, static_cast<int32_t>(sizeof(Pixel)))) {
+    if (!OffsetsFitInt32(input, static_cast<int32_t>(sizeof(Pixel)))) {
       return PF_Err_OUT_OF_MEMORY;
     }
     source.pixels = reinterpret_cast<const uint8_t*>(base);
@@ -146,25 +145,16 @@ PF_Err DistortRow(void* refcon, A_long y, Pixel* out) {
     MapRunToSource(context, outputPositions, sourcePositions);
     SubtractScalarInPlace(sourcePositions.x, inputOriginX);
     SubtractScalarInPlace(sourcePositions.y, inputOriginY);
-    // Beyond 2^28 (or NaN) the samplers' floor and phase arithmetic would no longer be
-    // exact and could address memory outside the input; such positions are far outside
-    // any input anyway.
-    ReplaceOutsideRange(sourcePositions.x, -kUnmappedPosition, sourcePositions.x,
-                        kUnmappedPosition, kUnmappedPosition);
-    ReplaceOutsideRange(sourcePositions.y, -kUnmappedPosition, sourcePositions.y,
-                        kUnmappedPosition, kUnmappedPosition);
 
+    // Positions that are not numbers or lie far out need no care here: the host fixed
+    // point marks them far outside, and the samplers treat them as unmappable.
     if (builtIn) {
       for (int32_t k = 0; k < n; ++k, ++out) {
         Depth<Pixel>::HostSample(context, ToHostFixed(sourcePositions.x[k]),
                                  ToHostFixed(sourcePositions.y[k]), out);
       }
     } else {
-      if (inputEmpty) {
-        for (int32_t k = 0; k < n; ++k) out[k] = Pixel{};
-      } else {
-        sampler(source, sourcePositions, out);
-      }
+      sampler(source, sourcePositions, out);
       // Only the last run is shorter than 64, so this is the next run's first pixel; the
       // pointer never steps past the row's end.
       out += n;

@@ -45,8 +45,8 @@ PF_Fixed ToHostFixed(float position);
 // failure is returned before any pixel is written; an input with no pixels (empty, or no
 // memory handed back) renders the row transparent. An input too large for 32-bit pixel
 // offsets is refused with PF_Err_OUT_OF_MEMORY rather than addressed wrongly. Source
-// positions that are not finite or lie beyond 2^28 are treated as unmappable, so no filter
-// reads outside the input whatever the lens model returns.
+// positions that are not finite or lie beyond 2^28 come out as unmappable ones do, so no
+// filter reads outside the input whatever the lens model returns.
 PF_Err DistortRow8(void* refcon, A_long x, A_long y, PF_Pixel8* in, PF_Pixel8* out);
 PF_Err DistortRow16(void* refcon, A_long x, A_long y, PF_Pixel16* in, PF_Pixel16* out);
 PF_Err DistortRowFloat(void* refcon, A_long x, A_long y, PF_PixelFloat* in, PF_PixelFloat* out);
