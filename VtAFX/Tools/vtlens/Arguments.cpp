@@ -6,25 +6,6 @@
 #include "Preset.h"
 #include "ToolError.h"
 
-namespace {
-
-size_t Distance(const std::string& a, const std::string& b) {
-  std::vector<size_t> row(b.size() + 1);
-  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
-  for (size_t i = 1; i <= a.size(); ++i) {
-    size_t diagonal = row[0];
-    row[0] = i;
-    for (size_t j = 1; j <= b.size(); ++j) {
-      size_t above = row[j];
-      row[j] = std::min({above + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-      diagonal = above;
-    }
-  }
-  return row[b.size()];
-}
-
-}  // namespace
-
 ParsedArguments ParseArguments(const std::vector<std::string>& args, const std::vector<OptionDef>& allowed) {
   ParsedArguments parsed;
   bool optionsEnded = false;
@@ -55,7 +36,7 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args, const std::
       const OptionDef* best = nullptr;
       size_t bestDistance = 0;
       for (const OptionDef& s : allowed) {
-        size_t d = Distance(name, s.name);
+        size_t d = EditDistance(name, s.name);
         if (!best || d < bestDistance) {
           best = &s;
           bestDistance = d;

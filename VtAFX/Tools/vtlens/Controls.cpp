@@ -25,22 +25,6 @@ std::string Trim(const std::string& s) {
   return s.substr(b, e - b + 1);
 }
 
-size_t EditDistance(const std::string& a, const std::string& b) {
-  std::vector<size_t> row(b.size() + 1);
-  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
-  for (size_t i = 1; i <= a.size(); ++i) {
-    size_t diagonal = row[0];
-    row[0] = i;
-    for (size_t j = 1; j <= b.size(); ++j) {
-      size_t above = row[j];
-      size_t substitute = diagonal + (a[i - 1] == b[j - 1] ? 0 : 1);
-      row[j] = std::min({above + 1, row[j - 1] + 1, substitute});
-      diagonal = above;
-    }
-  }
-  return row[b.size()];
-}
-
 std::string Quoted(const Control& control) { return "\"" + control.name + "\""; }
 
 std::string Number(double v) {
@@ -59,6 +43,22 @@ std::string ChoiceList(const Control& control) {
 }
 
 }  // namespace
+
+size_t EditDistance(const std::string& a, const std::string& b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      size_t above = row[j];
+      size_t substitute = diagonal + (a[i - 1] == b[j - 1] ? 0 : 1);
+      row[j] = std::min({above + 1, row[j - 1] + 1, substitute});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
 
 bool HasValue(const Control& control) {
   return control.kind == ControlKind::Popup || control.kind == ControlKind::Float ||
