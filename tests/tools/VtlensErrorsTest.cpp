@@ -39,7 +39,8 @@ TEST(VtlensErrors, BadInputIsNamedAndLeavesNothingBehind) {
       {"render seq.#.png out.#.png", 2, "a sequence needs --frames A-B"},
       {"render in.png out.png --frames 3-1", 2, "the last frame comes before the first"},
       {"render in.png out.png --depth 12", 2, "--depth takes 8, 16 or 32"},
-      {"render in.png out.png --set 'Undistorted Img Size=40000,100'", 1, "30000 pixels a side"},
+      {"render in.png out.png --set 'Undistorted Img Size=30002,100'", 1, "30000 pixels a side"},
+      {"render in.png out.png --set 'Lens Center=40000,1'", 2, "takes coordinates between -32768 and 32768"},
       {"render in.png", 2, "render takes INPUT and OUTPUT"},
       {"render in.png out.png --fliter Nearest", 2, "unknown option --fliter; did you mean --filter?"},
       {"map --to source", 2, "map needs --layer WxH"},
@@ -47,7 +48,7 @@ TEST(VtlensErrors, BadInputIsNamedAndLeavesNothingBehind) {
       {"map --layer 10x10 --space normalised", 2, "--space normalised needs --direction distort|undistort"},
       {"map --layer 10x10 --to source --points missing.txt", 1, "cannot read the points file \"missing.txt\""},
       {"stmap out.png --layer 10x10", 2, "an ST map is written as OpenEXR"},
-      {"stmap out.exr --layer 10x10 --set 'Undistorted Img Size=40000,10'", 1, "30000 pixels a side"},
+      {"stmap out.exr --layer 10x10 --set 'Undistorted Img Size=30002,10'", 1, "30000 pixels a side"},
       {"info --module nosuch.so", 2, "--module \"nosuch.so\": no such file"},
       {"frobnicate", 2, "unknown command \"frobnicate\""},
   };

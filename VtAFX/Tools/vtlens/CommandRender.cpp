@@ -34,7 +34,7 @@ struct FrameStats {
 std::string DepthName(int depth) { return depth == kDepthFloat ? "float" : std::to_string(depth) + "-bit"; }
 
 std::string RectText(const PF_LRect& r) {
-  return std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top) + " at (" +
+  return std::to_string(int64_t(r.right) - r.left) + "x" + std::to_string(int64_t(r.bottom) - r.top) + " at (" +
          std::to_string(r.left) + ", " + std::to_string(r.top) + ")";
 }
 

@@ -158,8 +158,10 @@ void CheckControlValue(const Control& control, const ControlValue& value) {
       return;
     }
     case ControlKind::Point:
-      if (!std::isfinite(value.x) || !std::isfinite(value.y))
-        throw UsageError(Quoted(control) + " needs two finite numbers");
+      // The host holds points in 16.16 fixed point.
+      if (!(std::fabs(value.x) < 32768.0) || !(std::fabs(value.y) < 32768.0))
+        throw UsageError(Quoted(control) + " takes coordinates between -32768 and 32768, not " + Number(value.x) +
+                         "," + Number(value.y));
       return;
     default:
       throw UsageError(Quoted(control) + " has no value");
