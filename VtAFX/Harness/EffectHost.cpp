@@ -75,10 +75,10 @@ std::unique_ptr<EffectHost> EffectHost::Load(const std::string& path, std::strin
   return host;
 }
 
-EffectHost::~EffectHost() {
-  pool_.reset();
-  CloseModule(module_);
-}
+// The module stays loaded for the rest of the process, as the host keeps its plug-ins:
+// an effect may keep process-wide data built at global set-up, which unloading would
+// orphan.
+EffectHost::~EffectHost() = default;
 
 int32_t EffectHost::IterateThreads() const { return pool_->Threads(); }
 

@@ -187,7 +187,8 @@ struct HostTotals {
 class EffectHost {
  public:
   // Loads the module at `path`, reads and decodes its property list, and finds the entry
-  // point the list names. Returns null with the reason in `error` on any failure.
+  // point the list names. Returns null with the reason in `error` on any failure. The
+  // module stays loaded until the process ends, also after the host is destroyed.
   static std::unique_ptr<EffectHost> Load(const std::string& path, std::string& error,
                                           const HostOptions& options = {});
   ~EffectHost();

@@ -152,7 +152,6 @@ struct CallScope {
   std::atomic<int32_t> paramCheckouts{0}, paramCheckins{0}, strayCheckins{0};
   std::atomic<int32_t> worldsCreated{0}, worldsDisposed{0};
   std::atomic<int32_t> iterateCalls{0}, rowsIterated{0}, callbackCalls{0};
-  std::atomic<bool> aborted{false};
 
   std::vector<CheckedOutParam> checkedOut;
   std::vector<ParamUiUpdate> uiUpdates;
@@ -162,7 +161,6 @@ struct CallScope {
 
   // Render state.
   const Image* layer = nullptr;
-  A_long time = 0;
   int32_t rowPadding = 0;
   uint8_t outputFill = 0;
   std::vector<LayerCheckout> layerCheckouts;

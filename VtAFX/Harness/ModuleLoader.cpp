@@ -23,11 +23,6 @@ bool OpenModule(const std::string& path, ModuleHandle& module, std::string& erro
   return true;
 }
 
-void CloseModule(ModuleHandle& module) {
-  if (module.native != nullptr) FreeLibrary(reinterpret_cast<HMODULE>(module.native));
-  module.native = nullptr;
-}
-
 void* FindExport(const ModuleHandle& module, const std::string& name) {
   if (module.native == nullptr) return nullptr;
   return reinterpret_cast<void*>(
@@ -61,11 +56,6 @@ bool OpenModule(const std::string& path, ModuleHandle& module, std::string& erro
   module.native = h;
   module.path = path;
   return true;
-}
-
-void CloseModule(ModuleHandle& module) {
-  if (module.native != nullptr) dlclose(module.native);
-  module.native = nullptr;
 }
 
 void* FindExport(const ModuleHandle& module, const std::string& name) {

@@ -8,7 +8,7 @@
 
 namespace harness {
 
-// An open module. Plain handle: close it with CloseModule exactly once.
+// An open module. Modules are never unloaded: effects keep process-wide data.
 struct ModuleHandle {
   void* native = nullptr;  // dlopen handle or HMODULE
   std::string path;
@@ -16,9 +16,6 @@ struct ModuleHandle {
 
 // Opens the module at `path`. On failure returns false with the loader's reason in `error`.
 bool OpenModule(const std::string& path, ModuleHandle& module, std::string& error);
-
-// Closes `module` (a closed or never-opened handle is left alone).
-void CloseModule(ModuleHandle& module);
 
 // Address of the exported function `name`, or null when the module exports none.
 void* FindExport(const ModuleHandle& module, const std::string& name);

@@ -9,14 +9,24 @@ namespace {
 
 short BitDepth(Depth depth) { return short(depth); }
 
-// True when `world` still holds exactly the part of `layer` it was filled from.
+// True when `world` still holds exactly the part of `layer` it was filled from. Layer
+// checkouts lie inside the layer, so every world pixel has its layer pixel.
 bool MatchesLayer(const World& world, const Image& layer) {
-  std::unique_ptr<World> fresh = MakeWorld(world.world.width, world.world.height, world.depth,
-                                           0, 0, 0);
-  fresh->world.origin_x = world.world.origin_x;
-  fresh->world.origin_y = world.world.origin_y;
-  CopyImageToWorld(layer, *fresh);
-  return WorldToImage(world).pixels == WorldToImage(*fresh).pixels;
+  const PF_EffectWorld& w = world.world;
+  if (w.origin_x < 0 || w.origin_y < 0 || int64_t(w.origin_x) + w.width > layer.width ||
+      int64_t(w.origin_y) + w.height > layer.height) {
+    return false;
+  }
+  const size_t pixel = size_t(PixelBytes(world.depth));
+  const size_t row = size_t(w.width) * pixel;
+  for (int32_t y = 0; row > 0 && y < w.height; ++y) {
+    const uint8_t* from = layer.pixels.data() +
+                          (size_t(y + w.origin_y) * size_t(layer.width) + size_t(w.origin_x)) * pixel;
+    if (std::memcmp(world.bytes.get() + size_t(y) * size_t(w.rowbytes), from, row) != 0) {
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace
@@ -30,7 +40,6 @@ RenderResult EffectInstance::Render(const RenderRequest& request) const {
   scope.layer = &layer;
   scope.layerWidth = layer.width;
   scope.layerHeight = layer.height;
-  scope.time = request.time;
   scope.rowPadding = request.rowPadding;
   scope.outputFill = request.outputFill;
   FillInData(scope, request.time, timeStep_, timeScale_);

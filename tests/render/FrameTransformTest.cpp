@@ -101,18 +101,6 @@ TEST(FrameTransforms, ApplyWf2WorkedExample) {
   EXPECT_EQ(u.toPixelOffset[1], 255.5);
 }
 
-TEST(FrameTransforms, RemoveWf1MeasuresTheInputInDistortedUnits) {
-  const int32_t undistorted[2] = {1024, 512};
-  const int32_t distorted[2] = {768, 256};
-  const double centre[2] = {100.0, 50.0};
-  FrameTransform u, d;
-  SetUpFrameTransforms(3, undistorted, distorted, centre, u, d);
-  EXPECT_EQ(u.toNormOffset[0], -1.0 + 0.0009765625);
-  EXPECT_EQ(d.toPixelScale[0], 384.0);
-  EXPECT_EQ(d.toPixelScale[1], 128.0);
-  EXPECT_EQ(d.toPixelOffset[0], 99.5);
-}
-
 // Sizes that are not powers of two: the single-precision roundings must be the stated ones.
 TEST(FrameTransforms, RoundsThroughSinglePrecisionWhereStated) {
   const int32_t undistorted[2] = {2000, 1126};

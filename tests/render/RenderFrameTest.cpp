@@ -243,16 +243,25 @@ TEST(RenderFrame, EveryFilterInEveryDepth) {
   }
 }
 
-TEST(RenderFrame, AnOutputOfWidthZero) {
+// An empty request still renders: nothing to write, and with no rows the iterator is
+// called all the same.
+TEST(RenderFrame, EmptyOutputs) {
   const Image layer = Pattern(20, 10, Depth::k8);
   auto instance = Instance(20, 10);
   RenderRequest request;
   request.layer = &layer;
   request.requestRect = PF_LRect{5, 0, 5, 10};
-  const RenderResult frame = instance->Render(request);
+  RenderResult frame = instance->Render(request);
   EXPECT_EQ(frame.err, PF_Err_NONE);
   EXPECT_EQ(frame.output.width, 0);
   EXPECT_EQ(frame.disposals, 1);
+
+  request.requestRect = PF_LRect{0, 4, 20, 4};
+  frame = instance->Render(request);
+  EXPECT_EQ(frame.err, PF_Err_NONE);
+  EXPECT_EQ(frame.output.height, 0);
+  EXPECT_EQ(frame.iterateCalls, 1);
+  EXPECT_EQ(frame.rowsIterated, 0);
 }
 
 // ------------------------------------------------------------------ failures

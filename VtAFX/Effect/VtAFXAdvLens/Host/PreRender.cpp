@@ -42,7 +42,9 @@ void ReadPoint(PF_InData* in_data, const PF_PointParamSuite1* pointSuite, PF_Par
   PF_ParamDef param{};
   A_FloatPoint point{};
   if (!err) err = CheckoutParam(in_data, index, param);
-  if (!err) err = pointSuite->PF_GetFloatingPointValueFromPointDef(in_data->effect_ref, &param, &point);
+  if (!err) {
+    err = pointSuite->PF_GetFloatingPointValueFromPointDef(in_data->effect_ref, &param, &point);
+  }
   const PF_Err checkinErr = in_data->inter.checkin_param(in_data->effect_ref, &param);
   if (!err) err = checkinErr;
   value[0] = point.x;
@@ -71,6 +73,8 @@ PF_Err PrepareRenderContext(PF_InData* in_data, PF_OutData* out_data, RenderCont
   values.squeeze = ReadFloatParam(in_data, kParamAnamorphicSqueeze, &err);
   values.zoom = ReadFloatParam(in_data, kParamZoomFactor, &err);
 
+  // Pre-render loads no suite through a handler; making one is the host's way to find out
+  // that there is no basic suite at all (it throws 516).
   AEGP_SuiteHandler suites(in_data->pica_basicP);
   const void* pointTable = nullptr;
   if (!err) {
@@ -132,7 +136,7 @@ PF_Err SmartPreRender(PF_InData* in_data, PF_OutData* out_data, PF_PreRenderExtr
   // since a distorted source position can fall anywhere in the layer.
   PF_CheckoutResult probe{};
   request.rect = PF_LRect{0, 0, 0, 0};
-  request.field = 0;
+  request.field = PF_Field_FRAME;
   request.preserve_rgb_of_zero_alpha = false;
   err = extra->cb->checkout_layer(in_data->effect_ref, 0, 0, &request, in_data->current_time,
                                   in_data->time_step, in_data->time_scale, &probe);

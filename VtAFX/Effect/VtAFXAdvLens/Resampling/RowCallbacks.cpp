@@ -1,5 +1,6 @@
 #include "Resampling/RowCallbacks.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -16,8 +17,6 @@ struct Depth;
 template <>
 struct Depth<PF_Pixel8> {
   static constexpr int32_t kBitsPerChannel = 8;
-  static constexpr float kColourMax = 255.0f;
-  static constexpr float kAlphaMax = 255.0f;
   static PF_Err PixelData(const RenderContext& context, PF_Pixel8** base) {
     return context.inData->utils->get_pixel_data8(context.inputWorld, nullptr, base);
   }
@@ -29,8 +28,6 @@ struct Depth<PF_Pixel8> {
 template <>
 struct Depth<PF_Pixel16> {
   static constexpr int32_t kBitsPerChannel = 16;
-  static constexpr float kColourMax = 32768.0f;
-  static constexpr float kAlphaMax = 32768.0f;
   static PF_Err PixelData(const RenderContext& context, PF_Pixel16** base) {
     return context.inData->utils->get_pixel_data16(context.inputWorld, nullptr, base);
   }
@@ -42,9 +39,6 @@ struct Depth<PF_Pixel16> {
 template <>
 struct Depth<PF_PixelFloat> {
   static constexpr int32_t kBitsPerChannel = 32;
-  // Float colour is left unbounded above (only negative lobes are cut); alpha stays 0..1.
-  static constexpr float kColourMax = 1.0e10f;
-  static constexpr float kAlphaMax = 1.0f;
   static PF_Err PixelData(const RenderContext& context, PF_PixelFloat** base) {
     return context.pixelDataSuite->get_pixel_data_float(context.inputWorld, nullptr, base);
   }
@@ -53,9 +47,6 @@ struct Depth<PF_PixelFloat> {
     context.subpixelSampleFloat(context.effectRef, x, y, &context.samplingParams, out);
   }
 };
-
-typedef void (*BatchedSampler)(const SampleSource& source, const PointPacket& positions,
-                               void* out);
 
 // The kernel geometry of `filterType`; filters without a table leave it zero, which the
 // kernel sampler renders as transparent for an unknown filter.
@@ -87,11 +78,6 @@ void SetKernelGeometry(const RenderContext& context, SampleSource& source) {
   source.weights = table;
 }
 
-BatchedSampler PickSampler(int32_t filterType) {
-  if (filterType == 2) return SampleNearest;
-  if (filterType == 3) return SampleBilinear;
-  return SampleKernel;
-}
 
 // Whether the samplers' 32-bit pixel offsets reach every pixel of the input. An empty
 // input reaches nothing and fits.
@@ -118,16 +104,8 @@ PF_Err DistortRow(void* refcon, A_long y, Pixel* out) {
     if (!OffsetsFitInt32(input, static_cast<int32_t>(sizeof(Pixel)))) {
       return PF_Err_OUT_OF_MEMORY;
     }
-    source.pixels = reinterpret_cast<const uint8_t*>(base);
-    source.rowBytes = input.rowbytes;
-    source.bytesPerPixel = static_cast<int32_t>(sizeof(Pixel));
-    source.bitsPerChannel = Depth<Pixel>::kBitsPerChannel;
-    source.width = input.width;
-    source.height = input.height;
-    source.colourMax = Depth<Pixel>::kColourMax;
-    source.alphaMax = Depth<Pixel>::kAlphaMax;
-    SetKernelGeometry(context, source);
-    sampler = PickSampler(context.filterType);
+    DescribeInput(context, input, base, Depth<Pixel>::kBitsPerChannel, source);
+    sampler = SamplerForFilter(context.filterType);
   }
 
   PointPacket outputPositions;
@@ -165,9 +143,43 @@ PF_Err DistortRow(void* refcon, A_long y, Pixel* out) {
 
 }  // namespace
 
+BatchedSampler SamplerForFilter(int32_t filterType) {
+  if (filterType == 2) return SampleNearest;
+  if (filterType == 3) return SampleBilinear;
+  return SampleKernel;
+}
+
+void DescribeInput(const RenderContext& context, const PF_EffectWorld& input,
+                   const void* pixels, int32_t bitsPerChannel, SampleSource& source) {
+  source = SampleSource{};
+  source.pixels = static_cast<const uint8_t*>(pixels);
+  source.rowBytes = input.rowbytes;
+  source.bitsPerChannel = bitsPerChannel;
+  source.width = input.width;
+  source.height = input.height;
+  switch (bitsPerChannel) {
+    case 8:
+      source.bytesPerPixel = 4;
+      source.colourMax = source.alphaMax = 255.0f;
+      break;
+    case 16:
+      source.bytesPerPixel = 8;
+      source.colourMax = source.alphaMax = 32768.0f;
+      break;
+    default:
+      source.bytesPerPixel = 16;
+      // Float colour is left unbounded above (only negative lobes are cut); alpha 0..1.
+      source.colourMax = 1.0e10f;
+      source.alphaMax = 1.0f;
+      break;
+  }
+  SetKernelGeometry(context, source);
+}
+
 void MapRunToSource(const RenderContext& context, const PointPacket& outputs,
                     PointPacket& sources) {
-  const int32_t n = outputs.x.count;
+  // Like every packet operation, a count outside 0..64 is taken as the nearest bound.
+  const int32_t n = std::min(std::max(outputs.x.count, 0), kPacketCapacity);
   const bool undistort = context.distortMode == 2;
   const FrameTransform& from = undistort ? context.distortedFrame : context.undistortedFrame;
   const FrameTransform& to = undistort ? context.undistortedFrame : context.distortedFrame;

@@ -12,6 +12,7 @@
 #include "AE_Effect.h"
 #include "Host/RenderContext.h"
 #include "Resampling/FloatPacket.h"
+#include "Resampling/SampleSource.h"
 
 // The source position of an output pixel that the lens model cannot map, in both axes:
 // far outside any input, so every filter makes the pixel transparent.
@@ -29,6 +30,22 @@ constexpr float kUnmappedPosition = 268435456.0f;  // 2^28
 // number of threads may map runs at once.
 void MapRunToSource(const RenderContext& context, const PointPacket& outputs,
                     PointPacket& sources);
+
+// One of the batched samplers: resamples the run `positions` (input grid) into the pixels
+// at `out`.
+typedef void (*BatchedSampler)(const SampleSource& source, const PointPacket& positions,
+                               void* out);
+
+// The batched sampler of `filterType`: SampleNearest for "Nearest" (2), SampleBilinear for
+// "BiLinear" (3), SampleKernel for every other value ("Built-in" never gets here).
+BatchedSampler SamplerForFilter(int32_t filterType);
+
+// Describes `input`, whose pixel (0, 0) is at `pixels` with `bitsPerChannel` 8, 16 or 32,
+// for the batched samplers: its size and row stride, the depth's clamps (255, 32768, and
+// for floats 1.0e10 colour and 1.0 alpha), and the kernel geometry and table of
+// `context.filterType` (none for filters without a table).
+void DescribeInput(const RenderContext& context, const PF_EffectWorld& input,
+                   const void* pixels, int32_t bitsPerChannel, SampleSource& source);
 
 // The host's 16.16 fixed point for a position: position * 65536 in single precision, rounded
 // to the nearest integer (ties to even). Beyond the int32 range, and for NaN, the result is
