@@ -92,6 +92,10 @@ TEST(PiPL, VersionAndFlagsAreThoseOfGlobalSetup) {
 }
 
 TEST(PiPL, FileBesideTheModuleHoldsTheSameBytes) {
+#ifdef _WIN32
+  GTEST_SKIP() << "a Windows module carries its property list as a resource; "
+                  "tests/windows compares it with the Linux module's file";
+#endif
   std::ifstream file(std::string(VTAFX_MODULE_DIR) + "/VtAFXAdvLens.pipl", std::ios::binary);
   ASSERT_TRUE(file.good());
   const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(file),

@@ -70,6 +70,27 @@ double MonomialFactor(const double* a, double u, double v) {
   return 1.0 + sum;
 }
 
+// dF/du and dF/dv of a factor, each monomial differentiated in turn, in slot order.
+void MonomialSlopes(const double* a, double u, double v, double& du, double& dv) {
+  double k[9];
+  Expand(a, k);
+  const double u2 = u * u, v2 = v * v, u3 = u2 * u, v3 = v2 * v, u4 = u2 * u2, v4 = v2 * v2;
+  du = k[0] * (2.0 * u) + k[2] * (4.0 * u3) + k[3] * ((2.0 * u) * v2) + k[5] * (6.0 * (u4 * u)) +
+       k[6] * ((4.0 * u3) * v2) + k[7] * ((2.0 * u) * v4);
+  dv = k[1] * (2.0 * v) + k[3] * ((2.0 * u2) * v) + k[4] * (4.0 * v3) + k[6] * ((2.0 * u4) * v) +
+       k[7] * ((4.0 * u2) * v3) + k[8] * (6.0 * (v4 * v));
+}
+
+// P(u, v) = (u Fx, v Fy) and its Jacobian: J11 = Fx + u dFx/du, J12 = u dFx/dv,
+// J21 = v dFy/du, J22 = Fy + v dFy/dv.
+RefMapJacobian RefAnamorphicJacobian(const Anamorphic& m, double u, double v) {
+  const double fx = MonomialFactor(m.a, u, v), fy = MonomialFactor(m.b, u, v);
+  double fxu, fxv, fyu, fyv;
+  MonomialSlopes(m.a, u, v, fxu, fxv);
+  MonomialSlopes(m.b, u, v, fyu, fyv);
+  return {u * fx, v * fy, fx + u * fxu, u * fxv, v * fyu, fy + v * fyv};
+}
+
 // Kind 3's distort (undistorted to distorted) written out step by step.
 Point2 RefPlainDistort(const Anamorphic& m, double aspect, Point2 in) {
   const Frame f(aspect);
@@ -150,6 +171,38 @@ TEST(AnamorphicModels, ClosedFormsBitForBit) {
         const Point2 u = RefStdUndistort(*m, aspect, p);
         EXPECT_POINT_BITS(Undistort(standard, p, 1.0, nullptr), u.x, u.y);
       }
+    }
+  }
+}
+
+// The Newton directions of kinds 3 and 7, bit for bit against the inversion written out.
+TEST(AnamorphicModels, NewtonDirectionsBitForBit) {
+  const double aspect = 16.0 / 9.0;
+  const Frame f(aspect);
+  for (const Anamorphic* m : {&kRealistic, &kStrong}) {
+    LensModel plain, standard;
+    SetParameters(plain, ToParams(kModelAnamorphic6, *m), aspect);
+    SetParameters(standard, ToParams(kModelStdAnamorphic6, *m), aspect);
+    const double c = std::cos(m->rot), s = std::sin(m->rot), q = m->squeeze;
+    const auto map = [m](double u, double v) { return RefAnamorphicJacobian(*m, u, v); };
+    for (const Point2& p : ImageGrid(6, 1.0)) {
+      // Kind 3, distorted to undistorted.
+      const double x0 = ((p.x - m->hctr) * f.toX) / q, y0 = (p.y - m->vctr) * f.toY;
+      double u, v;
+      int32_t ref = RefNewton(map, c * x0 + s * y0, c * y0 - s * x0, u, v);
+      const double xs = (u * q) * m->hscl, ys = v * m->vscl;
+      int32_t valid = -1;
+      Point2 out = Undistort(plain, p, 1.0, &valid);
+      EXPECT_POINT_BITS(out, (c * xs - s * ys) * f.fromX, (s * xs + c * ys) * f.fromY);
+      EXPECT_EQ(valid, ref);
+      // Kind 7, undistorted to distorted.
+      const double x1 = p.x * f.toX, y1 = p.y * f.toY;
+      const double pt = c * x1 + s * y1, qt = c * y1 - s * x1;
+      ref = RefNewton(map, pt / (m->hscl * q), qt / m->vscl, u, v);
+      out = Distort(standard, p, 1.0, &valid);
+      EXPECT_POINT_BITS(out, ((c * u - s * v) * q) * f.fromX + m->hctr,
+                        (s * u + c * v) * f.fromY + m->vctr);
+      EXPECT_EQ(valid, ref);
     }
   }
 }

@@ -80,6 +80,45 @@ Point2 RefSimpleDistort(ModelKind kind, const Fisheye& f, double aspect, Point2 
   return {(k * x) * fr.fromX + f.hctr, (k * y) * fr.fromY + f.vctr};
 }
 
+// D(a) = A(a) + t (2 C2 + 4 C4 t + 6 C6 t^2 + 8 C8 t^3), t = a^2.
+double RefAngleSlope(const Fisheye& f, double a) {
+  const double t = a * a;
+  return RefAngleFactor(f, a) +
+         t * (((2.0 * f.c2 + (4.0 * f.c4) * t) + (6.0 * f.c6) * (t * t)) +
+              (8.0 * f.c8) * ((t * t) * t));
+}
+
+// The distort direction written out, the angle solved by Newton's method from 0.6 T.
+Point2 RefDistort(ModelKind kind, const Fisheye& f, double aspect, Point2 in, double rs,
+                  int32_t& valid) {
+  const Frame fr(aspect);
+  const double x = in.x / rs, y = -in.y / (rs * aspect);
+  const double rho = std::sqrt(x * x + y * y);
+  const double w = rho == 0.0 ? 0.0 : 1.0 / rho;
+  const double target = std::atan(rho);
+  double a = 0.6 * target, previous = 1e10;
+  valid = 0;
+  for (int i = 0; i < 25; ++i) {
+    const double e = target - a * RefAngleFactor(f, a);
+    if (std::fabs(e) > previous) break;
+    const double slope = RefAngleSlope(f, a);
+    if (std::fabs(slope) < 1e-8) {
+      valid = 1;
+      break;
+    }
+    double step = e / slope;
+    if (std::fabs(step) > 0.1) step = step > 0.0 ? 0.1 : -0.1;
+    a = a + step;
+    previous = std::fabs(e);
+    if (std::fabs(step) < 1e-8) {
+      valid = 1;
+      break;
+    }
+  }
+  const double k = (RefRadius(kind, a, f.angFac) * w) / f.scale;
+  return {(k * x) * fr.fromX + f.hctr, (k * y) * fr.fromY + f.vctr};
+}
+
 const Fisheye kNeutral = {0.0, 0.0, 0.0, 0.0, 1.0, 1.0, 0.0, 0.0};
 const Fisheye kRealistic = {0.04, -0.012, 0.002, -0.0001, 0.95, 1.1, 0.01, -0.02};
 
@@ -101,7 +140,8 @@ TEST(FisheyeModels, EquidistantDiagonalRayAt45Degrees) {
   EXPECT_EQ(valid, 1);
 }
 
-TEST(FisheyeModels, UndistortBitForBit) {
+// Both directions with angle terms: the closed form, and the angle solved by iteration.
+TEST(FisheyeModels, BothDirectionsBitForBit) {
   const Fisheye sets[] = {kRealistic, {-0.1, 0.02, 0.0, 0.0, 1.3, 0.7, 0.0, 0.0}};
   for (const ModelKind kind : kFisheyes) {
     for (const Fisheye& f : sets) {
@@ -109,8 +149,12 @@ TEST(FisheyeModels, UndistortBitForBit) {
       SetParameters(model, ToParams(kind, f), 16.0 / 9.0);
       for (const double rs : {1.0, 1.5}) {
         for (const Point2& p : ImageGrid(6, 1.0)) {
-          const Point2 ref = RefUndistort(kind, f, 16.0 / 9.0, p, rs);
-          EXPECT_POINT_BITS(Undistort(model, p, rs, nullptr), ref.x, ref.y);
+          const Point2 undistorted = RefUndistort(kind, f, 16.0 / 9.0, p, rs);
+          EXPECT_POINT_BITS(Undistort(model, p, rs, nullptr), undistorted.x, undistorted.y);
+          int32_t valid = -1, refValid = -1;
+          const Point2 distorted = RefDistort(kind, f, 16.0 / 9.0, p, rs, refValid);
+          EXPECT_POINT_BITS(Distort(model, p, rs, &valid), distorted.x, distorted.y);
+          EXPECT_EQ(valid, refValid);
         }
       }
     }

@@ -32,6 +32,45 @@ Point2 RefSquashDistort(const double* c, double aspect, Point2 in) {
   return {(g * u) * f.fromX + c[5], (g * v) * f.fromY + c[6]};
 }
 
+// Kind 2's Jacobian: each term of Pu and Pv differentiated in turn, with dr2 = (2u, 2v),
+// dA = (6u, 2v), dB = (2u, 6v), dT = (2v, 2u) and dg = 2 (u, v) (C2 + 2 C4 r2).
+RefMapJacobian RefRadial4Jacobian(const double* c, double u, double v) {
+  double g;
+  const Point2 p = RefRadial4(c, u, v, g);
+  const double r2 = u * u + v * v;
+  const double a = r2 + 2.0 * (u * u), b = r2 + 2.0 * (v * v), t = (2.0 * u) * v;
+  const double inner = c[0] + (2.0 * c[3]) * r2;
+  const double gu = (2.0 * u) * inner, gv = (2.0 * v) * inner;
+  const double tailU = c[4] * a + c[5] * t, tailV = c[5] * b + c[4] * t;
+  return {p.x,
+          p.y,
+          ((((g + u * gu) + c[1] * (6.0 * u)) + c[2] * (2.0 * v)) + (2.0 * u) * tailU) +
+              r2 * (c[4] * (6.0 * u) + c[5] * (2.0 * v)),
+          ((((u * gv) + c[1] * (2.0 * v)) + c[2] * (2.0 * u)) + (2.0 * v) * tailU) +
+              r2 * (c[4] * (2.0 * v) + c[5] * (2.0 * u)),
+          ((((v * gu) + c[2] * (2.0 * u)) + c[1] * (2.0 * v)) + (2.0 * u) * tailV) +
+              r2 * (c[5] * (2.0 * u) + c[4] * (2.0 * v)),
+          ((((g + v * gv) + c[2] * (6.0 * v)) + c[1] * (2.0 * u)) + (2.0 * v) * tailV) +
+              r2 * (c[5] * (6.0 * v) + c[4] * (2.0 * u))};
+}
+
+// Kind 4's map (u, v) -> (g u, g v) and its Jacobian, with dg/du = 2 u (C2 + 2 C4 r2) +
+// 3 C3 s u and dg/dv = 2 ECC v (C2 + 2 C4 r2) + 3 C3 s ECC v, s = sqrt(r2).
+RefMapJacobian RefSquashJacobian(const double* c, double u, double v) {
+  const double r2 = u * u + c[3] * (v * v);
+  double g = (1.0 + c[0] * r2) + c[2] * (r2 * r2);
+  const double inner = c[0] + (2.0 * c[2]) * r2;
+  double gu = (2.0 * u) * inner;
+  double gv = ((2.0 * c[3]) * v) * inner;
+  if (c[1] != 0.0 && r2 > 0.0) {
+    const double s = std::sqrt(r2);
+    g = g + (c[1] * r2) * s;
+    gu = gu + ((3.0 * c[1]) * s) * u;
+    gv = gv + (((3.0 * c[1]) * s) * c[3]) * v;
+  }
+  return {g * u, g * v, g + u * gu, u * gv, v * gu, g + v * gv};
+}
+
 const double kRealistic4[] = {-0.08, 0.004, -0.003, 0.01, 0.001, -0.002, 0.01, -0.02};
 const double kStrong4[] = {0.35, 0.05, -0.04, 0.15, 0.02, -0.03, 0.05, -0.03};
 const double kBarrel4[] = {-0.25, 0.0, 0.0, 0.02, 0.0, 0.0, 0.0, 0.0};
@@ -100,6 +139,40 @@ TEST(RadialModels, StdRadial4ClosedFormEqualsRadial4) {
         EXPECT_EQ(shifted.y, e.y);
         EXPECT_EQ(validPlain, validCentred);
       }
+    }
+  }
+}
+
+// The Newton directions, bit for bit against the inversion written out with each kind's
+// analytic Jacobian.
+TEST(RadialModels, NewtonDirectionsBitForBit) {
+  const double squash[] = {-0.05, 0.02, 0.005, 0.9, 1.02, 0.01, -0.02, 0.0};  // 7 unused
+  const double aspect = 16.0 / 9.0;
+  const Frame f(aspect);
+  for (const double* c : {kRealistic4, kStrong4, squash}) {
+    const bool isSquash = c == squash;
+    LensModel plain, standard;
+    SetParameters(plain, FromSlots(isSquash ? kModelRadialSquash : kModelRadial4, c, 8), aspect);
+    if (!isSquash) SetParameters(standard, FromSlots(kModelStdRadial4, c, 8), aspect);
+    const auto radial = [c](double u, double v) { return RefRadial4Jacobian(c, u, v); };
+    const auto squashed = [c](double u, double v) { return RefSquashJacobian(c, u, v); };
+    for (const Point2& p : ImageGrid(6, 1.0)) {
+      double u, v;
+      int32_t valid = -1;
+      Point2 out = Undistort(plain, p, 1.0, &valid);
+      if (isSquash) {
+        const int32_t ref = RefNewton(squashed, (p.x - c[5]) * f.toX, (p.y - c[6]) * f.toY, u, v);
+        EXPECT_POINT_BITS(out, u * f.fromX, (v * c[4]) * f.fromY);
+        EXPECT_EQ(valid, ref);
+        continue;
+      }
+      int32_t ref = RefNewton(radial, (p.x - c[6]) * f.toX, (p.y - c[7]) * f.toY, u, v);
+      EXPECT_POINT_BITS(out, u * f.fromX, v * f.fromY);
+      EXPECT_EQ(valid, ref);
+      out = Distort(standard, p, 1.0, &valid);
+      ref = RefNewton(radial, p.x * f.toX, p.y * f.toY, u, v);
+      EXPECT_POINT_BITS(out, u * f.fromX + c[6], v * f.fromY + c[7]);
+      EXPECT_EQ(valid, ref);
     }
   }
 }

@@ -11,11 +11,11 @@
 
 #include "Harness.h"
 #include "Image.h"
+#include "support/LoadedEffect.h"
 
 namespace {
 
 using harness::Depth;
-using harness::EffectHost;
 using harness::EffectInstance;
 using harness::FaultRule;
 using harness::Image;
@@ -26,21 +26,6 @@ using harness::RenderResult;
 constexpr PF_ParamIndex kLensModel = 1, kDistortMode = 2, kFilterType = 3, kZoom = 6;
 constexpr PF_ParamIndex kDistortedSize = 7, kUndistortedSize = 8, kLensCenter = 9;
 constexpr PF_ParamIndex kR4C2 = 25, kR4C4 = 28;
-
-// One host for the whole run, never unloaded: the module keeps its kernel tables for as
-// long as it is loaded, as it does in the host, so unloading at exit would only make them
-// look leaked.
-EffectHost& Host() {
-  static EffectHost* host = [] {
-    std::string error;
-    std::unique_ptr<EffectHost> loaded = EffectHost::Load(VTAFX_MODULE_PATH, error);
-    if (!loaded) throw std::runtime_error("cannot load the effect: " + error);
-    loaded->GlobalSetup();
-    loaded->ParamsSetup();
-    return loaded.release();
-  }();
-  return *host;
-}
 
 // A deterministic pattern in the depth's range (floats also slightly outside 0..1).
 Image Pattern(int32_t width, int32_t height, Depth depth) {
@@ -68,7 +53,7 @@ Image Pattern(int32_t width, int32_t height, Depth depth) {
 
 // An instance whose sizes are the layer's and whose centre is the layer's middle.
 std::unique_ptr<EffectInstance> Instance(int32_t width, int32_t height) {
-  auto instance = std::make_unique<EffectInstance>(Host());
+  auto instance = std::make_unique<EffectInstance>(LoadedEffect());
   instance->SetLayerSize(width, height);
   EXPECT_TRUE(instance->SetValue(kDistortedSize, {double(width), double(height)}));
   EXPECT_TRUE(instance->SetValue(kUndistortedSize, {double(width), double(height)}));

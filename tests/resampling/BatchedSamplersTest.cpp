@@ -10,6 +10,7 @@
 #include "CpuPaths.h"
 #include "Resampling/BatchedSamplers.h"
 #include "Resampling/FilterKernelTables.h"
+#include "support/CountingNew.h"
 
 namespace {
 
@@ -434,6 +435,48 @@ TEST(BatchedSamplers, SourcesWithoutPixelsOrFormatOrTable) {
       for (size_t b = 0; b < out.size(); ++b) {
         const bool zeroed = b < static_cast<size_t>(c.pixelsWritten * 4);
         ASSERT_EQ(out[b], zeroed ? 0 : 0xAB) << c.what << " " << kFilterNames[filter] << " byte " << b;
+      }
+    }
+  }
+}
+
+TEST(BatchedSamplers, PointsPastAShorterYPacketAreTransparentAndNothingIsAllocated) {
+  RestoreCpuFeatures restore;
+  struct Case {
+    int32_t bits, xCount, yCount;
+  };
+  // y packets that end inside the first step of eight, on a step boundary, and before a
+  // whole run; and one longer than the run, which changes nothing.
+  const Case cases[] = {{8, 64, 3}, {16, 13, 8}, {32, 40, 0}, {8, 5, 64}};
+  for (const Case& c : cases) {
+    const World world = MakeWorld(c.bits, 6, 5, 40 + static_cast<uint32_t>(c.bits));
+    for (uint32_t path : AvailablePaths()) {
+      OverrideCpuFeatures(path);
+      for (Filter filter : {kNearest, kBilinear, kLanczos2, kLanczos3, kMitchell}) {
+        // Every point lies well inside, in the y slots past the count as well, so only the
+        // count can make a pixel transparent.
+        PointPacket positions;
+        positions.x.count = c.xCount;
+        positions.y.count = c.yCount;
+        for (int32_t k = 0; k < 64; ++k) {
+          positions.x[k] = 2.25f + static_cast<float>(k % 3) * 0.5f;
+          positions.y[k] = 2.5f;
+        }
+        const SampleSource source = world.Source(filter);
+        std::vector<uint8_t> out(static_cast<size_t>(64 * world.bytesPerPixel), 0xAB);
+        const int64_t allocations = GlobalNewCalls();
+        Sample(filter, source, positions, out.data());
+        EXPECT_EQ(GlobalNewCalls() - allocations, 0) << kFilterNames[filter] << " allocated";
+        for (int32_t k = 0; k < c.xCount; ++k) {
+          // Past the y count a point is unmapped: far outside, as the failed-mapping marker.
+          float expected[4];
+          Reference(world, filter, positions.x[k], k < c.yCount ? positions.y[k] : 268435456.0f,
+                    expected);
+          const std::vector<uint8_t> want = Stored(world, expected);
+          ASSERT_EQ(std::memcmp(out.data() + k * world.bytesPerPixel, want.data(), want.size()), 0)
+              << kFilterNames[filter] << " " << c.bits << "-bit pixel " << k << " of x count "
+              << c.xCount << ", y count " << c.yCount;
+        }
       }
     }
   }

@@ -19,10 +19,15 @@ int32_t RunLength(const PointPacket& positions) {
   return count < 0 ? 0 : count > kPacketCapacity ? kPacketCapacity : count;
 }
 
-// The positions of the run, NaN and far-away ones replaced by the marker.
+// The positions of the run, NaN and far-away ones replaced by the marker. The run length
+// is the x packet's; a y packet that ends before it leaves nothing there but stack
+// leftovers, so those points take the marker too rather than address memory.
 void ConfinePositions(const PointPacket& positions, int32_t n, PointPacket& confined) {
   ReplaceOutsideRange(confined.x, -kFarOutside, positions.x, kFarOutside, kFarOutside);
   ReplaceOutsideRange(confined.y, -kFarOutside, positions.y, kFarOutside, kFarOutside);
+  for (int32_t k = confined.y.count < 0 ? 0 : confined.y.count; k < n; ++k) {
+    confined.y[k] = kFarOutside;
+  }
   confined.x.count = n;
   confined.y.count = n;
 }

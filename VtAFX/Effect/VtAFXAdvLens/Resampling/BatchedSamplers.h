@@ -3,7 +3,8 @@
 //
 // Common to the three:
 //  - `positions` are in the world's pixel grid (pixel (i, j) centred on (i, j)); the run
-//    length n is the x packet's count (above 64 counts as 64).
+//    length n is the x packet's count (above 64 counts as 64); points from the y packet's
+//    count on, where that is smaller, come out 0 in all channels.
 //  - They write exactly n pixels at `out`, `bytesPerPixel` apart, and nothing else.
 //  - No read leaves the world, whatever the positions: a position that is NaN or lies more
 //    than 2^28 pixels from the origin in either axis is taken as 2^28 in that axis (the
