@@ -35,7 +35,9 @@ using harness::Depth;
 
 // ------------------------------------------------------------------ text output
 
+#if defined(__GNUC__)
 void Append(std::string& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
+#endif
 void Append(std::string& out, const char* format, ...) {
   char buffer[1024];
   va_list args;

@@ -45,6 +45,11 @@ if [ ! -s "$work/linux/frames.txt" ]; then
   echo "compare-transcripts: the Linux run wrote no frames" >&2
   exit 1
 fi
+# The host reads the thirteen properties of an effect's list from the .aex's resource.
+if ! grep -qx 'properties 13' "$work/windows/pipl.txt"; then
+  echo "compare-transcripts: the .aex's PiPL resource does not decode to 13 properties" >&2
+  exit 1
+fi
 if ! diff -r "$work/linux" "$work/windows"; then
   echo "compare-transcripts: the Windows module answered differently (outputs in $work)" >&2
   exit 1

@@ -1,0 +1,424 @@
+// Whole frames through the effect module with the harness playing the host, the mapping
+// and resampling stages alone, and the same work through OpenCV, timed turn about in every
+// iteration so that each ratio (ours / OpenCV) compares runs made under the same load.
+//
+// By default a cross-section runs (every filter at every depth once, both sizes, both
+// thread counts, all three lenses); VTAFX_BENCH_FRAMES=all runs every combination, which
+// takes far longer on a small machine.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "FrameStages.h"
+#include "Harness.h"
+#include "Image.h"
+#include "OpenCvBaseline.h"
+
+namespace {
+
+using baseline::Interpolation;
+using harness::Depth;
+using stages::Lens;
+
+// ------------------------------------------------------------------ what is measured
+
+struct Size {
+  int32_t width, height;
+};
+constexpr Size kSizes[] = {{1920, 1080}, {3840, 2160}};
+constexpr Depth kDepths[] = {Depth::k8, Depth::k16, Depth::kFloat};
+constexpr Lens kLenses[] = {Lens::kDefault, Lens::kClosedForm, Lens::kIdentity};
+
+// The six filters, by "Filter Type" value, with the OpenCV interpolation nearest in kind:
+// the host's built-in sampler is bilinear; Lanczos-2 and Mitchell-Netravali read 4 x 4
+// pixels as INTER_CUBIC does; Lanczos-3 reads 6 x 6, INTER_LANCZOS4 8 x 8.
+struct Filter {
+  int32_t type;
+  const char* name;
+  Interpolation counterpart;
+};
+constexpr Filter kFilters[] = {
+    {1, "BuiltIn", Interpolation::kLinear},  {2, "Nearest", Interpolation::kNearest},
+    {3, "BiLinear", Interpolation::kLinear}, {4, "Lanczos2", Interpolation::kCubic},
+    {5, "Lanczos3", Interpolation::kLanczos4}, {6, "Mitchell", Interpolation::kCubic}};
+constexpr int32_t kDefaultFilter = 4;  // "Lanczos-2", the control's default
+
+const char* LensName(Lens lens) {
+  return lens == Lens::kDefault ? "default" : lens == Lens::kClosedForm ? "closed" : "identity";
+}
+const char* DepthName(Depth depth) {
+  return depth == Depth::k8 ? "8bit" : depth == Depth::k16 ? "16bit" : "float";
+}
+std::string SizeName(Size size) {
+  return std::to_string(size.width) + "x" + std::to_string(size.height);
+}
+bool Large(Size size) { return size.width > 1920; }
+
+// ------------------------------------------------------------------ shared inputs
+
+harness::EffectHost& Host() {
+  static harness::EffectHost* host = [] {
+    std::string error;
+    std::unique_ptr<harness::EffectHost> loaded =
+        harness::EffectHost::Load(VTAFX_MODULE_PATH, error);
+    if (!loaded) throw std::runtime_error("cannot load the effect: " + error);
+    loaded->GlobalSetup();
+    loaded->ParamsSetup();
+    // Never unloaded: the module keeps its kernel tables for as long as it is loaded.
+    return loaded.release();
+  }();
+  return *host;
+}
+
+// A noisy layer in the depth's range. Only the latest one is kept: a 3840x2160 float
+// layer alone is 133 MB, and benchmarks are registered so that neighbours share theirs.
+const harness::Image& Input(Size size, Depth depth) {
+  static harness::Image image;
+  if (image.width == size.width && image.height == size.height && image.depth == depth) {
+    return image;
+  }
+  image = harness::MakeImage(size.width, size.height, depth);
+  uint32_t state = 12345U;
+  const size_t values = image.pixels.size() / (static_cast<size_t>(harness::PixelBytes(depth)) / 4);
+  for (size_t i = 0; i < values; ++i) {
+    state = state * 1664525U + 1013904223U;
+    const uint32_t h = state >> 8;
+    if (depth == Depth::k8) {
+      image.pixels[i] = static_cast<uint8_t>(h);
+    } else if (depth == Depth::k16) {
+      const uint16_t v = static_cast<uint16_t>(h % 32769U);
+      std::memcpy(&image.pixels[i * 2], &v, 2);
+    } else {
+      const float v = static_cast<float>(h % 1001U) / 1000.0f;
+      std::memcpy(&image.pixels[i * 4], &v, 4);
+    }
+  }
+  return image;
+}
+
+// Our source positions of every pixel of a frame; the latest one kept, as for inputs.
+const stages::SourceMap& Map(Lens lens, Size size) {
+  static stages::SourceMap map;
+  static Lens mapLens = Lens::kDefault;
+  if (map.width == size.width && map.height == size.height && mapLens == lens) return map;
+  stages::ContextPtr context = stages::MakeContext(lens, kDefaultFilter, size.width, size.height);
+  if (!context) throw std::runtime_error("cannot set up a render context");
+  stages::MapFrame(*context, map);
+  mapLens = lens;
+  return map;
+}
+
+// Wall-clock and processor time (all of the process's threads) of one call, in seconds.
+struct Timing {
+  double wall = 1e300;
+  double cpu = 1e300;
+};
+
+double ProcessCpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
+}
+
+template <typename Work>
+Timing Time(Work&& work) {
+  const double cpuStart = ProcessCpuSeconds();
+  const auto start = std::chrono::steady_clock::now();
+  work();
+  Timing t;
+  t.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  t.cpu = ProcessCpuSeconds() - cpuStart;
+  return t;
+}
+
+void KeepBest(Timing& best, const Timing& t) {
+  best.wall = std::min(best.wall, t.wall);
+  best.cpu = std::min(best.cpu, t.cpu);
+}
+
+// ------------------------------------------------------------------ ratios
+
+// Best times of one benchmark and of one OpenCV counterpart over the iterations. Load from
+// elsewhere only ever adds time, so the best of several runs is the steadiest estimate; on a
+// busy machine processor time is steadier still, as waiting for a core does not count.
+struct Comparison {
+  std::string name;
+  std::string baseline;
+  Timing ours, theirs;
+};
+std::vector<Comparison> comparisons;
+
+typedef std::vector<std::pair<std::string, std::function<void()>>> Baselines;
+
+// Times `ours` and every baseline in turn, alternating which goes first, for as many
+// iterations as the benchmark runs; reports our wall time as the benchmark's, and the best
+// times and ratios as counters and in the closing table.
+template <typename Ours>
+void Compare(benchmark::State& state, const std::string& name, Ours&& ours,
+             const Baselines& baselines) {
+  std::vector<Timing> theirs(baselines.size());
+  Timing best;
+  bool oursFirst = true;
+  for (auto _ : state) {
+    Timing mine;
+    if (oursFirst) mine = Time(ours);
+    for (size_t i = 0; i < baselines.size(); ++i) KeepBest(theirs[i], Time(baselines[i].second));
+    if (!oursFirst) mine = Time(ours);
+    oursFirst = !oursFirst;
+    KeepBest(best, mine);
+    state.SetIterationTime(mine.wall);
+  }
+  state.counters["best_ms"] = best.wall * 1e3;
+  state.counters["cpu_ms"] = best.cpu * 1e3;
+  for (size_t i = 0; i < baselines.size(); ++i) {
+    const std::string key = i == 0 ? "cv" : "cv" + std::to_string(i + 1);
+    state.counters[key + "_ms"] = theirs[i].wall * 1e3;
+    state.counters[key + "_ratio"] = best.wall / theirs[i].wall;
+    state.counters[key + "_cpu_ratio"] = best.cpu / theirs[i].cpu;
+    comparisons.push_back({name, baselines[i].first, best, theirs[i]});
+  }
+}
+
+// ------------------------------------------------------------------ the benchmarks
+
+struct FrameCase {
+  Lens lens;
+  Size size;
+  Depth depth;
+  Filter filter;
+  int32_t threads;
+};
+
+// A whole frame: smart pre-render, smart render on the iterate suites' pool, disposal, with
+// the harness's copies of the layer and the output world. Beside it cv::remap of the same
+// layer through our source positions, on as many threads; for the closed-form lens also
+// the whole OpenCV undistortion (map and remap).
+void BM_Frame(benchmark::State& state, FrameCase c, std::string name) {
+  const harness::Image& layer = Input(c.size, c.depth);
+  harness::EffectInstance instance(Host());
+  instance.SetLayerSize(layer.width, layer.height);
+  instance.SetValue(instance.FindParam("Lens Model"), {double(stages::LensModelChoice(c.lens))});
+  instance.SetValue(instance.FindParam("Filter Type"), {double(c.filter.type)});
+  if (c.lens != Lens::kIdentity) {
+    instance.SetValue(instance.FindParam("R4 C2"), {stages::kC2});
+    instance.SetValue(instance.FindParam("R4 C4"), {stages::kC4});
+  }
+  harness::RenderRequest request(&layer, 0);
+  request.options.iterateThreads = c.threads;
+
+  Baselines baselines;
+  std::unique_ptr<baseline::Remap> remap;
+  std::unique_ptr<baseline::Undistort> undistort;
+  if (baseline::Available()) {
+    const stages::SourceMap& map = Map(c.lens, c.size);
+    remap.reset(new baseline::Remap(layer, map.x.data(), map.y.data(), map.width, map.height,
+                                    c.filter.counterpart));
+    baselines.push_back({std::string("remap ") + InterpolationName(c.filter.counterpart),
+                         [&] { remap->Run(); }});
+    if (c.lens == Lens::kClosedForm) {
+      undistort.reset(new baseline::Undistort(layer, map.width, map.height, stages::kC2,
+                                              stages::kC4, c.filter.counterpart));
+      baselines.push_back(
+          {std::string("initUndistortRectifyMap+remap ") + InterpolationName(c.filter.counterpart),
+           [&] { undistort->Run(); }});
+    }
+  }
+  baseline::SetThreads(c.threads);
+
+  PF_Err err = 0;
+  harness::Image rendered;
+  Compare(state, name,
+          [&] {
+            harness::RenderResult frame = instance.Render(request);
+            if (frame.err) err = frame.err;
+            rendered = std::move(frame.output);
+            benchmark::DoNotOptimize(rendered.pixels.data());
+          },
+          baselines);
+  if (err) {
+    state.SkipWithError(("render failed: " + std::to_string(err)).c_str());
+    return;
+  }
+  // OpenCV is handed the render's own source positions: resampled by the stages they must
+  // give the rendered frame bit for bit (1), else the comparison compares other work (0).
+  if (c.filter.type != 1) {
+    const stages::SourceMap& map = Map(c.lens, c.size);
+    stages::ContextPtr context =
+        stages::MakeContext(c.lens, c.filter.type, c.size.width, c.size.height);
+    harness::Image staged = harness::MakeImage(map.width, map.height, c.depth);
+    const bool same = context && stages::ResampleFrame(*context, layer, map, staged) &&
+                      staged.width == rendered.width && staged.height == rendered.height &&
+                      staged.pixels == rendered.pixels;
+    state.counters["same_as_stages"] = same ? 1 : 0;
+  }
+  state.SetItemsProcessed(state.iterations() * int64_t(c.size.width) * c.size.height);
+}
+
+// The mapping stage alone on one thread; beside it OpenCV's closed-form map of the same
+// radial model. For the closed-form lens the two maps should agree to float rounding: the
+// largest difference, in pixels, is reported as `map_diff`.
+void BM_Map(benchmark::State& state, Lens lens, Size size, std::string name) {
+  stages::ContextPtr context = stages::MakeContext(lens, kDefaultFilter, size.width, size.height);
+  if (!context) {
+    state.SkipWithError("cannot set up a render context");
+    return;
+  }
+  stages::SourceMap map;
+  stages::MapFrame(*context, map);
+  const harness::Image& layer = Input(size, Depth::k8);
+  baseline::Undistort undistort(layer, map.width, map.height, stages::kC2, stages::kC4,
+                                Interpolation::kLinear);
+  Baselines baselines;
+  if (baseline::Available()) {
+    baselines.push_back({"initUndistortRectifyMap", [&] { undistort.MakeMap(); }});
+  }
+  baseline::SetThreads(1);
+  Compare(state, name, [&] { stages::MapFrame(*context, map); }, baselines);
+  if (baseline::Available() && lens == Lens::kClosedForm) {
+    double worst = 0;
+    for (int32_t y = 0; y < map.height; ++y) {
+      for (int32_t x = 0; x < map.width; ++x) {
+        const size_t i = size_t(y) * size_t(map.width) + size_t(x);
+        worst = std::max({worst, std::fabs(double(map.x[i]) - double(undistort.MapX(x, y))),
+                          std::fabs(double(map.y[i]) - double(undistort.MapY(x, y)))});
+      }
+    }
+    state.counters["map_diff"] = worst;
+  }
+  state.SetItemsProcessed(state.iterations() * int64_t(size.width) * size.height);
+}
+
+// The resampling stage alone on one thread, over the default lens's source positions;
+// beside it cv::remap through the same positions, also on one thread.
+void BM_Resample(benchmark::State& state, Size size, Depth depth, Filter filter,
+                 std::string name) {
+  stages::ContextPtr context =
+      stages::MakeContext(Lens::kDefault, filter.type, size.width, size.height);
+  if (!context) {
+    state.SkipWithError("cannot set up a render context");
+    return;
+  }
+  const harness::Image& input = Input(size, depth);
+  const stages::SourceMap& map = Map(Lens::kDefault, size);
+  harness::Image output = harness::MakeImage(map.width, map.height, depth);
+  baseline::Remap remap(input, map.x.data(), map.y.data(), map.width, map.height,
+                        filter.counterpart);
+  Baselines baselines;
+  if (baseline::Available()) {
+    baselines.push_back({std::string("remap ") + InterpolationName(filter.counterpart),
+                         [&] { remap.Run(); }});
+  }
+  baseline::SetThreads(1);
+  bool ok = true;
+  Compare(state, name, [&] { ok = stages::ResampleFrame(*context, input, map, output); },
+          baselines);
+  if (!ok) state.SkipWithError("resampling refused its inputs");
+  state.SetItemsProcessed(state.iterations() * int64_t(size.width) * size.height);
+}
+
+// ------------------------------------------------------------------ registration
+
+// Two iterations: a best of two already sheds most of a busy machine's noise, and a large
+// frame at the default lens takes seconds.
+constexpr int32_t kIterations = 2;
+
+// The quick set: every filter at every depth once (small frame, default lens, one thread),
+// every filter with the other two lenses, and the default filter on two threads and on the
+// large frame.
+bool InQuickSet(const FrameCase& c) {
+  const bool defaultFilter = c.filter.type == kDefaultFilter;
+  const bool eightBit = c.depth == Depth::k8;
+  if (Large(c.size)) {
+    return defaultFilter && c.threads == 2 && (c.lens == Lens::kDefault || eightBit);
+  }
+  if (c.threads == 1) return c.lens == Lens::kDefault || eightBit;
+  return defaultFilter && eightBit;
+}
+
+template <typename... Args>
+void Add(const std::string& name, Args&&... args) {
+  benchmark::RegisterBenchmark(name.c_str(), std::forward<Args>(args)..., name)
+      ->Unit(benchmark::kMillisecond)
+      ->UseManualTime()
+      ->Iterations(kIterations);
+}
+
+void Register(bool all) {
+  for (Lens lens : kLenses) {
+    for (Size size : kSizes) {
+      Add(std::string("Map/") + LensName(lens) + "/" + SizeName(size), BM_Map, lens, size);
+    }
+  }
+  for (Size size : kSizes) {
+    for (Depth depth : kDepths) {
+      for (const Filter& filter : kFilters) {
+        if (filter.type == 1) continue;  // the host's sampler: only whole frames have it
+        if (!all && Large(size) && (filter.type != kDefaultFilter || depth != Depth::k8)) {
+          continue;
+        }
+        Add(std::string("Resample/") + SizeName(size) + "/" + DepthName(depth) + "/" +
+                filter.name,
+            BM_Resample, size, depth, filter);
+      }
+    }
+  }
+  for (Lens lens : kLenses) {
+    for (Size size : kSizes) {
+      for (Depth depth : kDepths) {
+        for (const Filter& filter : kFilters) {
+          for (int32_t threads : {1, 2}) {
+            const FrameCase c{lens, size, depth, filter, threads};
+            if (!all && !InQuickSet(c)) continue;
+            Add(std::string("Frame/") + LensName(lens) + "/" + SizeName(size) + "/" +
+                    DepthName(depth) + "/" + filter.name + "/threads:" + std::to_string(threads),
+                BM_Frame, c);
+          }
+        }
+      }
+    }
+  }
+}
+
+void PrintComparisons() {
+  if (!baseline::Available()) {
+    std::printf("\nBuilt without OpenCV: no ratios.\n");
+    return;
+  }
+  if (comparisons.empty()) return;
+  std::printf("\nours / OpenCV: best of each benchmark's iterations, the two timed turn"
+              " about; below 1, ours is faster.\nwall: elapsed time; cpu: processor time of"
+              " all threads, the steadier one on a busy machine.\n");
+  std::printf("%-46s %-44s %9s %9s %6s %9s %9s %6s\n", "benchmark", "OpenCV", "ours ms",
+              "cv ms", "wall", "ours cpu", "cv cpu", "cpu");
+  for (const Comparison& c : comparisons) {
+    std::printf("%-46s %-44s %9.1f %9.1f %6.2f %9.1f %9.1f %6.2f\n", c.name.c_str(),
+                c.baseline.c_str(), c.ours.wall * 1e3, c.theirs.wall * 1e3,
+                c.ours.wall / c.theirs.wall, c.ours.cpu * 1e3, c.theirs.cpu * 1e3,
+                c.ours.cpu / c.theirs.cpu);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const char* which = std::getenv("VTAFX_BENCH_FRAMES");
+  Register(which && std::string(which) == "all");
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  PrintComparisons();
+  return 0;
+}
