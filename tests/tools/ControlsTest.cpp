@@ -90,6 +90,8 @@ TEST(Controls, ParsesValuesByKind) {
       {2, "1x", "\"Pixel Aspect\" takes a number, not \"1x\""},
       {3, "960", "\"Lens Center\" takes a point X,Y in layer pixels, not \"960\""},
       {3, "1,inf", "\"Lens Center\" takes a point X,Y in layer pixels, not \"1,inf\""},
+      {3, "32768,0", "\"Lens Center\" takes coordinates between -32768 and 32768, not 32768,0"},
+      {3, "0,-1e6", "\"Lens Center\" takes coordinates between -32768 and 32768, not 0,-1000000"},
       {5, "25.5", "\"R4 C2\" must be between -25 and 25, not 25.5"},
   };
   for (const Bad& b : bad)
@@ -173,7 +175,7 @@ TEST(Arguments, PresetComesBeforeSetsWhateverTheOrder) {
   }
   ParsedArguments parsed = ParseArguments(
       {"--set", "R4 C2=2", "--preset", path, "--distort-mode=apply wf2", "--set=6=3"},
-      EffectOptionSpecs());
+      EffectOptionDefs());
   ControlSettings settings;
   ApplyEffectOptions(parsed, controls, settings);
   EXPECT_EQ(FindSetting(settings, 6)->keys[0].value.x, 3.0);
@@ -182,7 +184,7 @@ TEST(Arguments, PresetComesBeforeSetsWhateverTheOrder) {
 }
 
 TEST(Arguments, RefusesBadOptions) {
-  std::vector<OptionSpec> allowed = {{"frames", true}, {"json", false}};
+  std::vector<OptionDef> allowed = {{"frames", true}, {"json", false}};
   struct Case {
     std::vector<std::string> args;
     const char* message;

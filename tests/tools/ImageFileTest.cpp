@@ -17,19 +17,19 @@ std::string TempPath(const std::string& name) { return ::testing::TempDir() + "v
 template <typename T>
 void WriteRaw(const std::string& path, int w, int h, int nch, OIIO::TypeDesc type, const std::vector<T>& data,
               bool unassociated, int x = 0, int y = 0, int fullW = 0, int fullH = 0) {
-  OIIO::ImageSpec spec(w, h, nch, type);
-  if (nch == 4) spec.alpha_channel = 3;
-  if (unassociated) spec.attribute("oiio:UnassociatedAlpha", 1);
-  spec.x = x;
-  spec.y = y;
+  OIIO::ImageSpec desc(w, h, nch, type);
+  if (nch == 4) desc.alpha_channel = 3;
+  if (unassociated) desc.attribute("oiio:UnassociatedAlpha", 1);
+  desc.x = x;
+  desc.y = y;
   if (fullW) {
-    spec.full_x = 0;
-    spec.full_y = 0;
-    spec.full_width = fullW;
-    spec.full_height = fullH;
+    desc.full_x = 0;
+    desc.full_y = 0;
+    desc.full_width = fullW;
+    desc.full_height = fullH;
   }
   auto out = OIIO::ImageOutput::create(path);
-  ASSERT_TRUE(out && out->open(path, spec) && out->write_image(OIIO::BaseTypeFromC<T>::value, data.data()) && out->close());
+  ASSERT_TRUE(out && out->open(path, desc) && out->write_image(OIIO::BaseTypeFromC<T>::value, data.data()) && out->close());
 }
 
 bool Exists(const std::string& path) {
@@ -128,10 +128,10 @@ TEST(ImageFile, ExrWindowsPlaceTheLayerAndTheExtent) {
   WriteImageFile(out, extent, options);
   auto reread = OIIO::ImageInput::open(out);
   ASSERT_TRUE(reread);
-  const OIIO::ImageSpec& spec = reread->spec();
-  EXPECT_EQ(spec.format, OIIO::TypeDesc::HALF);
-  EXPECT_EQ(std::vector<int>({spec.x, spec.y, spec.width, spec.height}), std::vector<int>({-1, -2, 6, 5}));
-  EXPECT_EQ(std::vector<int>({spec.full_x, spec.full_y, spec.full_width, spec.full_height}),
+  const OIIO::ImageSpec& desc = reread->spec();
+  EXPECT_EQ(desc.format, OIIO::TypeDesc::HALF);
+  EXPECT_EQ(std::vector<int>({desc.x, desc.y, desc.width, desc.height}), std::vector<int>({-1, -2, 6, 5}));
+  EXPECT_EQ(std::vector<int>({desc.full_x, desc.full_y, desc.full_width, desc.full_height}),
             std::vector<int>({0, 0, 4, 3}));
   std::remove(in.c_str());
   std::remove(out.c_str());

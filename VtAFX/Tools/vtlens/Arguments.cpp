@@ -6,26 +6,7 @@
 #include "Preset.h"
 #include "ToolError.h"
 
-namespace {
-
-size_t Distance(const std::string& a, const std::string& b) {
-  std::vector<size_t> row(b.size() + 1);
-  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
-  for (size_t i = 1; i <= a.size(); ++i) {
-    size_t diagonal = row[0];
-    row[0] = i;
-    for (size_t j = 1; j <= b.size(); ++j) {
-      size_t above = row[j];
-      row[j] = std::min({above + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-      diagonal = above;
-    }
-  }
-  return row[b.size()];
-}
-
-}  // namespace
-
-ParsedArguments ParseArguments(const std::vector<std::string>& args, const std::vector<OptionSpec>& allowed) {
+ParsedArguments ParseArguments(const std::vector<std::string>& args, const std::vector<OptionDef>& allowed) {
   ParsedArguments parsed;
   bool optionsEnded = false;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -47,15 +28,15 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args, const std::
       name = name.substr(0, eq);
       inlineValue = true;
     }
-    const OptionSpec* spec = nullptr;
-    for (const OptionSpec& s : allowed)
-      if (name == s.name) spec = &s;
-    if (!spec) {
+    const OptionDef* def = nullptr;
+    for (const OptionDef& s : allowed)
+      if (name == s.name) def = &s;
+    if (!def) {
       std::string message = "unknown option --" + name;
-      const OptionSpec* best = nullptr;
+      const OptionDef* best = nullptr;
       size_t bestDistance = 0;
-      for (const OptionSpec& s : allowed) {
-        size_t d = Distance(name, s.name);
+      for (const OptionDef& s : allowed) {
+        size_t d = EditDistance(name, s.name);
         if (!best || d < bestDistance) {
           best = &s;
           bestDistance = d;
@@ -65,7 +46,7 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args, const std::
         message += "; did you mean --" + std::string(best->name) + "?";
       throw UsageError(message);
     }
-    if (!spec->takesValue) {
+    if (!def->takesValue) {
       if (inlineValue) throw UsageError("--" + name + " takes no value");
     } else if (!inlineValue) {
       if (i + 1 >= args.size()) throw UsageError("--" + name + " needs a value");
@@ -89,10 +70,10 @@ bool HasOption(const ParsedArguments& parsed, const std::string& name) {
   return false;
 }
 
-const std::vector<OptionSpec>& EffectOptionSpecs() {
-  static const std::vector<OptionSpec> specs = {
+const std::vector<OptionDef>& EffectOptionDefs() {
+  static const std::vector<OptionDef> accepted = {
       {"lens-model", true}, {"distort-mode", true}, {"filter", true}, {"set", true}, {"preset", true}};
-  return specs;
+  return accepted;
 }
 
 void ApplyEffectOptions(const ParsedArguments& parsed, const std::vector<Control>& controls,
@@ -122,4 +103,13 @@ void ParseSize(const std::string& text, const std::string& option, int& width, i
   if (x == std::string::npos) throw UsageError(option + " takes WxH, not \"" + text + "\"");
   width = ParseBoundedInt(text.substr(0, x), option + " width", 1, 30000);
   height = ParseBoundedInt(text.substr(x + 1), option + " height", 1, 30000);
+}
+
+LayerOptions ParseLayerOptions(const ParsedArguments& parsed, const std::string& command) {
+  if (!HasOption(parsed, "layer")) throw UsageError(command + " needs --layer WxH, the size of the layer");
+  LayerOptions layer;
+  ParseSize(OptionValue(parsed, "layer"), "--layer", layer.width, layer.height);
+  if (HasOption(parsed, "frame"))
+    layer.frame = ParseBoundedInt(OptionValue(parsed, "frame"), "--frame", 0, static_cast<int>(kMaxKeyframeFrame));
+  return layer;
 }

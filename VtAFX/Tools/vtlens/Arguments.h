@@ -8,7 +8,7 @@
 
 #include "ControlValues.h"
 
-struct OptionSpec {
+struct OptionDef {
   const char* name;  // without the leading dashes
   bool takesValue;
 };
@@ -21,7 +21,7 @@ struct ParsedArguments {
 // Parses `args` (the words after the subcommand) against the options `allowed`. Throws a
 // usage error for an unknown option (suggesting the closest one), a missing value, or a
 // value given to a flag. A lone "--" ends the options.
-ParsedArguments ParseArguments(const std::vector<std::string>& args, const std::vector<OptionSpec>& allowed);
+ParsedArguments ParseArguments(const std::vector<std::string>& args, const std::vector<OptionDef>& allowed);
 
 // The value of the last `name` option, or `fallback` when it was not given.
 std::string OptionValue(const ParsedArguments& parsed, const std::string& name, const std::string& fallback = "");
@@ -31,7 +31,7 @@ bool HasOption(const ParsedArguments& parsed, const std::string& name);
 
 // The options through which a user sets the effect's controls, shared by render, map and
 // stmap: --lens-model, --distort-mode, --filter, --set, --preset.
-const std::vector<OptionSpec>& EffectOptionSpecs();
+const std::vector<OptionDef>& EffectOptionDefs();
 
 // Applies the effect options in `parsed` to `settings`: presets first (in order), then the
 // popups and --set assignments in command-line order. Throws usage errors.
@@ -43,3 +43,14 @@ void ParseSize(const std::string& text, const std::string& option, int& width, i
 
 // Parses a whole number in [min, max]. Throws a usage error naming `option` otherwise.
 int ParseBoundedInt(const std::string& text, const std::string& option, int min, int max);
+
+// The layer and frame that `map` and `stmap` compute for: --layer WxH (required) and
+// --frame N (default 0).
+struct LayerOptions {
+  int width = 0;
+  int height = 0;
+  long frame = 0;
+};
+
+// Reads --layer and --frame from `parsed`; `command` names the command in messages.
+LayerOptions ParseLayerOptions(const ParsedArguments& parsed, const std::string& command);

@@ -25,6 +25,25 @@ std::string Trim(const std::string& s) {
   return s.substr(b, e - b + 1);
 }
 
+std::string Quoted(const Control& control) { return "\"" + control.name + "\""; }
+
+std::string Number(double v) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.9g", v);
+  return buffer;
+}
+
+std::string ChoiceList(const Control& control) {
+  std::string list;
+  for (size_t i = 0; i < control.choices.size(); ++i) {
+    if (i) list += ", ";
+    list += std::to_string(i + 1) + " \"" + control.choices[i] + "\"";
+  }
+  return list;
+}
+
+}  // namespace
+
 size_t EditDistance(const std::string& a, const std::string& b) {
   std::vector<size_t> row(b.size() + 1);
   for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
@@ -40,36 +59,6 @@ size_t EditDistance(const std::string& a, const std::string& b) {
   }
   return row[b.size()];
 }
-
-std::string Quoted(const Control& control) { return "\"" + control.name + "\""; }
-
-std::string Number(double v) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.9g", v);
-  return buffer;
-}
-
-// A bound as the host holds it, a float, in the fewest digits that give that float back.
-std::string Bound(double v) {
-  float f = static_cast<float>(v);
-  char buffer[64];
-  for (int digits = 1; digits <= 9; ++digits) {
-    std::snprintf(buffer, sizeof buffer, "%.*g", digits, static_cast<double>(f));
-    if (std::strtof(buffer, nullptr) == f && std::string(buffer).find('e') == std::string::npos) break;
-  }
-  return buffer;
-}
-
-std::string ChoiceList(const Control& control) {
-  std::string list;
-  for (size_t i = 0; i < control.choices.size(); ++i) {
-    if (i) list += ", ";
-    list += std::to_string(i + 1) + " \"" + control.choices[i] + "\"";
-  }
-  return list;
-}
-
-}  // namespace
 
 bool HasValue(const Control& control) {
   return control.kind == ControlKind::Popup || control.kind == ControlKind::Float ||
@@ -164,13 +153,15 @@ void CheckControlValue(const Control& control, const ControlValue& value) {
       float v = static_cast<float>(value.x);
       if (!std::isfinite(value.x) || v < static_cast<float>(control.validMin) ||
           v > static_cast<float>(control.validMax))
-        throw UsageError(Quoted(control) + " must be between " + Bound(control.validMin) +
-                         " and " + Bound(control.validMax) + ", not " + Number(value.x));
+        throw UsageError(Quoted(control) + " must be between " + FloatText(control.validMin) +
+                         " and " + FloatText(control.validMax) + ", not " + Number(value.x));
       return;
     }
     case ControlKind::Point:
-      if (!std::isfinite(value.x) || !std::isfinite(value.y))
-        throw UsageError(Quoted(control) + " needs two finite numbers");
+      // The host holds points in 16.16 fixed point.
+      if (!(std::fabs(value.x) < 32768.0) || !(std::fabs(value.y) < 32768.0))
+        throw UsageError(Quoted(control) + " takes coordinates between -32768 and 32768, not " + Number(value.x) +
+                         "," + Number(value.y));
       return;
     default:
       throw UsageError(Quoted(control) + " has no value");
@@ -209,4 +200,14 @@ ControlValue ParseControlValue(const Control& control, const std::string& text) 
   }
   CheckControlValue(control, value);
   return value;
+}
+
+std::string FloatText(double value) {
+  float f = static_cast<float>(value);
+  char buffer[64];
+  for (int digits = 1; digits <= 9; ++digits) {
+    std::snprintf(buffer, sizeof buffer, "%.*g", digits, static_cast<double>(f));
+    if (std::strtof(buffer, nullptr) == f && std::string(buffer).find('e') == std::string::npos) break;
+  }
+  return buffer;
 }

@@ -49,6 +49,10 @@ std::string IdText(uint32_t id);
 // nothing matches, or when the key names a group, which holds no value.
 const Control& FindControl(const std::vector<Control>& controls, const std::string& key);
 
+// The number of single-character insertions, deletions and substitutions that turn `a`
+// into `b`: how near a mistyped name is to a real one.
+size_t EditDistance(const std::string& a, const std::string& b);
+
 // The value-carrying control whose name is closest to `key` (edit distance, ignoring case);
 // null only when there is none.
 const Control* ClosestControl(const std::vector<Control>& controls, const std::string& key);
@@ -65,3 +69,7 @@ void CheckControlValue(const Control& control, const ControlValue& value);
 // Parses a whole decimal number into `out`; false unless all of `text` is one finite
 // number (leading and trailing blanks allowed).
 bool ParseNumber(const std::string& text, double& out);
+
+// A float the host keeps in single precision (bounds, defaults), in the fewest decimal
+// digits that give that float back, without an exponent ("0.1", "20000").
+std::string FloatText(double value);

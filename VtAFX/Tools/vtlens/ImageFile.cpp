@@ -92,6 +92,13 @@ std::string OutputFormatName(const std::string& path) {
 
 void CheckWritableFormat(const std::string& path) { (void)OutputFormatName(path); }
 
+void CheckOutputFolder(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  if (access(dir.c_str(), W_OK | X_OK) != 0)
+    throw ToolError("cannot write \"" + path + "\": the folder \"" + dir + "\" does not exist or is not writable");
+}
+
 Image ReadImageFile(const std::string& path, const ReadOptions& options, ImageFileInfo* info) {
   OIIO::ImageSpec config;
   // We associate alpha ourselves, exactly and in the world's depth.
@@ -101,28 +108,28 @@ Image ReadImageFile(const std::string& path, const ReadOptions& options, ImageFi
     std::string why = OIIO::geterror();
     throw ToolError("cannot read \"" + path + "\": " + (why.empty() ? "unknown error" : why));
   }
-  const OIIO::ImageSpec& spec = in->spec();
-  if (spec.deep) throw ToolError("\"" + path + "\": deep images are not supported");
-  if (spec.full_width <= 0 || spec.full_height <= 0 || spec.full_width > kMaxLayerSide ||
-      spec.full_height > kMaxLayerSide || spec.width <= 0 || spec.height <= 0 ||
-      spec.width > kMaxLayerSide || spec.height > kMaxLayerSide || spec.depth > 1 || spec.nchannels < 1)
-    throw ToolError("\"" + path + "\": image size " + std::to_string(spec.full_width) + "x" +
-                    std::to_string(spec.full_height) + " is not one the host takes (1 to 30000 a side)");
+  const OIIO::ImageSpec& desc = in->spec();
+  if (desc.deep) throw ToolError("\"" + path + "\": deep images are not supported");
+  if (desc.full_width <= 0 || desc.full_height <= 0 || desc.full_width > kMaxLayerSide ||
+      desc.full_height > kMaxLayerSide || desc.width <= 0 || desc.height <= 0 ||
+      desc.width > kMaxLayerSide || desc.height > kMaxLayerSide || desc.depth > 1 || desc.nchannels < 1)
+    throw ToolError("\"" + path + "\": image size " + std::to_string(desc.full_width) + "x" +
+                    std::to_string(desc.full_height) + " is not one the host takes (1 to 30000 a side)");
   ImageFileInfo fileInfo;
   fileInfo.format = in->format_name();
-  fileInfo.channels = spec.nchannels;
-  fileInfo.fileDepth = DepthOfType(spec.format);
-  fileInfo.isHalf = spec.format.basetype == OIIO::TypeDesc::HALF;
-  fileInfo.hasAlpha = spec.alpha_channel >= 0 && spec.alpha_channel < spec.nchannels;
+  fileInfo.channels = desc.nchannels;
+  fileInfo.fileDepth = DepthOfType(desc.format);
+  fileInfo.isHalf = desc.format.basetype == OIIO::TypeDesc::HALF;
+  fileInfo.hasAlpha = desc.alpha_channel >= 0 && desc.alpha_channel < desc.nchannels;
   fileInfo.unassociatedAlpha = fileInfo.hasAlpha &&
-      (spec.get_int_attribute("oiio:UnassociatedAlpha", 0) != 0 || FormatIsUnassociated(fileInfo.format));
-  fileInfo.displayX = spec.full_x;
-  fileInfo.displayY = spec.full_y;
-  fileInfo.displayWidth = spec.full_width;
-  fileInfo.displayHeight = spec.full_height;
+      (desc.get_int_attribute("oiio:UnassociatedAlpha", 0) != 0 || FormatIsUnassociated(fileInfo.format));
+  fileInfo.displayX = desc.full_x;
+  fileInfo.displayY = desc.full_y;
+  fileInfo.displayWidth = desc.full_width;
+  fileInfo.displayHeight = desc.full_height;
 
-  int nch = spec.nchannels;
-  size_t values = static_cast<size_t>(spec.width) * static_cast<size_t>(spec.height) * static_cast<size_t>(nch);
+  int nch = desc.nchannels;
+  size_t values = static_cast<size_t>(desc.width) * static_cast<size_t>(desc.height) * static_cast<size_t>(nch);
   std::vector<uint8_t> data8;
   std::vector<uint16_t> data16;
   std::vector<float> dataFloat;
@@ -143,8 +150,8 @@ Image ReadImageFile(const std::string& path, const ReadOptions& options, ImageFi
   } else {
     std::vector<int> colour;
     for (int c = 0; c < nch; ++c)
-      if (c != spec.alpha_channel) colour.push_back(c);
-    if (fileInfo.hasAlpha) source[0] = spec.alpha_channel;
+      if (c != desc.alpha_channel) colour.push_back(c);
+    if (fileInfo.hasAlpha) source[0] = desc.alpha_channel;
     for (int c = 0; c < 3; ++c) {
       if (colour.empty()) break;
       source[c + 1] = colour.size() == 1 ? colour[0] : c < static_cast<int>(colour.size()) ? colour[c] : -1;
@@ -152,16 +159,16 @@ Image ReadImageFile(const std::string& path, const ReadOptions& options, ImageFi
   }
 
   int depth = options.depth ? options.depth : fileInfo.fileDepth;
-  Image image = MakeImage(spec.full_width, spec.full_height, depth);
+  Image image = MakeImage(desc.full_width, desc.full_height, depth);
   bool associate = fileInfo.unassociatedAlpha && !options.rawChannels;
-  for (int32_t y = 0; y < spec.height; ++y) {
-    int32_t ly = spec.y + y - spec.full_y;
+  for (int32_t y = 0; y < desc.height; ++y) {
+    int32_t ly = desc.y + y - desc.full_y;
     if (ly < 0 || ly >= image.height) continue;
-    for (int32_t x = 0; x < spec.width; ++x) {
-      int32_t lx = spec.x + x - spec.full_x;
+    for (int32_t x = 0; x < desc.width; ++x) {
+      int32_t lx = desc.x + x - desc.full_x;
       if (lx < 0 || lx >= image.width) continue;
       size_t i = ChannelIndex(image, lx, ly, 0);
-      size_t k = (static_cast<size_t>(y) * static_cast<size_t>(spec.width) + static_cast<size_t>(x)) * static_cast<size_t>(nch);
+      size_t k = (static_cast<size_t>(y) * static_cast<size_t>(desc.width) + static_cast<size_t>(x)) * static_cast<size_t>(nch);
       for (int c = 0; c < 4; ++c) {
         if (source[c] >= 0) StoreFromFile(image, i + c, data, k + static_cast<size_t>(source[c]), fileInfo.fileDepth);
         else if (c == 0) SetOpaque(image, i);
@@ -187,21 +194,22 @@ void WriteImageFile(const std::string& path, const Image& image, const WriteOpti
 
   OIIO::TypeDesc fileType = TypeOfDepth(image.depth);
   if (image.depth == kDepthFloat && options.halfFloat) fileType = OIIO::TypeDesc::HALF;
-  OIIO::ImageSpec spec(image.width, image.height, nch, fileType);
-  spec.channelnames = withAlpha ? std::vector<std::string>{"R", "G", "B", "A"}
+  OIIO::ImageSpec desc(image.width, image.height, nch, fileType);
+  desc.channelnames = withAlpha ? std::vector<std::string>{"R", "G", "B", "A"}
                                 : std::vector<std::string>{"R", "G", "B"};
-  spec.alpha_channel = withAlpha ? 3 : -1;
+  desc.alpha_channel = withAlpha ? 3 : -1;
   if (withAlpha) {
-    // Tells the writer the data is already in the file's convention; it must not convert.
-    spec.attribute("oiio:UnassociatedAlpha", dissociate ? 1 : 0);
+    // Marks data that is already in the file's own form (dissociated, or raw channels),
+    // so that the writer converts nothing.
+    desc.attribute("oiio:UnassociatedAlpha", dissociate || options.rawChannels ? 1 : 0);
   }
   if (out->supports("displaywindow") && options.displayWidth > 0 && options.displayHeight > 0) {
-    spec.x = options.displayX + image.originX;
-    spec.y = options.displayY + image.originY;
-    spec.full_x = options.displayX;
-    spec.full_y = options.displayY;
-    spec.full_width = options.displayWidth;
-    spec.full_height = options.displayHeight;
+    desc.x = options.displayX + image.originX;
+    desc.y = options.displayY + image.originY;
+    desc.full_x = options.displayX;
+    desc.full_y = options.displayY;
+    desc.full_width = options.displayWidth;
+    desc.full_height = options.displayHeight;
   }
 
   // Interleave into the file's channel order and value range.
@@ -237,7 +245,7 @@ void WriteImageFile(const std::string& path, const Image& image, const WriteOpti
                                  : static_cast<const void*>(dataFloat.data());
 
   std::string temp = TempPathFor(path);
-  bool ok = out->open(temp, spec) && out->write_image(TypeOfDepth(image.depth), data);
+  bool ok = out->open(temp, desc) && out->write_image(TypeOfDepth(image.depth), data);
   ok = out->close() && ok;
   if (!ok) {
     std::string why = out->geterror();

@@ -47,6 +47,9 @@ struct WriteOptions {
 // a bad output name is refused before any work is done.
 void CheckWritableFormat(const std::string& path);
 
+// Throws a ToolError unless the folder `path` would be written into exists and is writable.
+void CheckOutputFolder(const std::string& path);
+
 // Writes `image` to `path` through a temporary file in the same folder, renamed over
 // `path` only when complete: a failure never leaves a partial file under either name.
 // 8-bit worlds are written as 8-bit, 16-bit worlds as 16-bit (round(w x 65535 / 32768)),

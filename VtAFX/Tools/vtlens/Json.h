@@ -24,3 +24,7 @@ bool ParseJson(const std::string& source, JsonValue& out, std::string& error);
 
 // The name of a value's type as users read it in messages ("number", "object", ...).
 const char* JsonTypeName(JsonValue::Type type);
+
+// `text` as a JSON string literal, quotes included, with the characters JSON requires
+// escaped.
+std::string JsonQuote(const std::string& text);

@@ -1,0 +1,179 @@
+// vtlens render: images and sequences through the effect module, as the host renders them.
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+
+#include "Arguments.h"
+#include "Commands.h"
+#include "EffectSession.h"
+#include "ImageFile.h"
+#include "Progress.h"
+#include "Sequence.h"
+#include "ToolError.h"
+
+namespace {
+
+constexpr int32_t kMaxExtentSide = 30000;  // the host's largest world
+
+struct RenderJob {
+  std::string input, output;
+  FramePattern inputPattern, outputPattern;
+  std::vector<long> frames;
+  bool timed = false;  // frames name times (sequences, or --frames with a still)
+  ReadOptions read;
+  int rowThreads = 1;
+};
+
+struct FrameStats {
+  int32_t layerWidth = 0, layerHeight = 0, depth = 0;
+  PF_LRect extent{};
+};
+
+std::string DepthName(int depth) { return depth == kDepthFloat ? "float" : std::to_string(depth) + "-bit"; }
+
+std::string RectText(const PF_LRect& r) {
+  return std::to_string(int64_t(r.right) - r.left) + "x" + std::to_string(int64_t(r.bottom) - r.top) + " at (" +
+         std::to_string(r.left) + ", " + std::to_string(r.top) + ")";
+}
+
+FrameStats RenderFrame(const harness::EffectInstance& instance, const RenderJob& job, long frame) {
+  std::string inPath = FramePath(job.input, job.inputPattern, frame);
+  std::string outPath = FramePath(job.output, job.outputPattern, frame);
+  std::string where = job.timed ? "frame " + std::to_string(frame) + ": " : "";
+  ImageFileInfo info;
+  Image layer = ReadImageFile(inPath, job.read, &info);
+  harness::Image hostLayer = ToHarnessImage(layer);
+  harness::RenderRequest request;
+  request.layer = &hostLayer;
+  request.time = job.timed ? FrameTime(instance, frame) : 0;
+  request.options.iterateThreads = job.rowThreads;
+  harness::RenderResult result = instance.Render(request);
+  const PF_LRect& extent = result.preRenderOutput.max_result_rect;
+  int64_t w = int64_t(extent.right) - extent.left, h = int64_t(extent.bottom) - extent.top;
+  if (result.err == 0 && (w <= 0 || h <= 0 || w > kMaxExtentSide || h > kMaxExtentSide))
+    throw ToolError(where + "the output extent " + RectText(extent) + " is not one the host accepts (1 to 30000 pixels a side)");
+  if (result.err != 0) {
+    if (w <= 0 || h <= 0 || w > kMaxExtentSide || h > kMaxExtentSide)
+      throw ToolError(where + "the host refused the output extent " + RectText(extent) + " (1 to 30000 pixels a side)");
+    throw ToolError(where + "the effect failed to render \"" + inPath + "\" (error " + std::to_string(result.err) + ")");
+  }
+  Image out = FromHarnessImage(result.output);
+  WriteOptions options;
+  options.rawChannels = job.read.rawChannels;
+  options.halfFloat = info.isHalf;
+  options.unassociatedAlpha = info.unassociatedAlpha && info.format == OutputFormatName(outPath);
+  options.displayX = info.displayX;
+  options.displayY = info.displayY;
+  options.displayWidth = info.displayWidth;
+  options.displayHeight = info.displayHeight;
+  WriteImageFile(outPath, out, options);
+  return FrameStats{layer.width, layer.height, layer.depth, extent};
+}
+
+}  // namespace
+
+int RunRender(const std::vector<std::string>& args) {
+  std::vector<OptionDef> accepted = EffectOptionDefs();
+  accepted.insert(accepted.end(), {{"frames", true}, {"threads", true}, {"depth", true}, {"raw-channels", false}, {"module", true}});
+  ParsedArguments parsed = ParseArguments(args, accepted);
+  if (parsed.positional.size() != 2) throw UsageError("render takes INPUT and OUTPUT");
+
+  RenderJob job;
+  job.input = parsed.positional[0];
+  job.output = parsed.positional[1];
+  job.inputPattern = FindFramePattern(job.input);
+  job.outputPattern = FindFramePattern(job.output);
+  job.read.rawChannels = HasOption(parsed, "raw-channels");
+  if (HasOption(parsed, "depth")) {
+    job.read.depth = ParseBoundedInt(OptionValue(parsed, "depth"), "--depth", 8, 32);
+    if (job.read.depth != 8 && job.read.depth != 16 && job.read.depth != 32)
+      throw UsageError("--depth takes 8, 16 or 32, not " + OptionValue(parsed, "depth"));
+  }
+  unsigned hardware = std::max(1u, std::thread::hardware_concurrency());
+  int threads = HasOption(parsed, "threads") ? ParseBoundedInt(OptionValue(parsed, "threads"), "--threads", 1, 256)
+                                             : static_cast<int>(hardware);
+
+  if (job.inputPattern.isSequence != job.outputPattern.isSequence)
+    throw UsageError("INPUT and OUTPUT must both be sequences (#### or %04d) or both single images");
+  if (job.inputPattern.isSequence && !HasOption(parsed, "frames"))
+    throw UsageError("a sequence needs --frames A-B");
+  if (HasOption(parsed, "frames")) {
+    FrameRange range = ParseFrameRange(OptionValue(parsed, "frames"));
+    if (!job.inputPattern.isSequence && range.first != range.last)
+      throw UsageError("--frames " + OptionValue(parsed, "frames") +
+                       " needs a sequence: put #### or %04d in INPUT and OUTPUT");
+    for (long f = range.first; f <= range.last; ++f) job.frames.push_back(f);
+    job.timed = true;
+  } else {
+    job.frames.push_back(0);
+  }
+
+  std::string firstOutput = FramePath(job.output, job.outputPattern, job.frames.front());
+  CheckWritableFormat(firstOutput);
+  CheckOutputFolder(firstOutput);
+  if (job.inputPattern.isSequence) {
+    FrameRange range{job.frames.front(), job.frames.back()};
+    std::vector<long> missing = MissingFrames(job.input, job.inputPattern, range);
+    if (!missing.empty())
+      throw ToolError("\"" + job.input + "\": " + std::to_string(missing.size()) + " of " +
+                      std::to_string(job.frames.size()) + " frames are missing: " + DescribeFrames(missing));
+  } else {
+    std::vector<long> missing = MissingFrames(job.input, job.inputPattern, FrameRange{0, 0});
+    if (!missing.empty()) throw ToolError("cannot read \"" + job.input + "\": no such file");
+  }
+
+  EffectSession session = OpenEffect(OptionValue(parsed, "module"));
+  ControlSettings settings;
+  ApplyEffectOptions(parsed, session.controls, settings);
+  auto instanceOwner = NewInstance(session, settings);
+  const harness::EffectInstance& instance = *instanceOwner;
+
+  int workers = std::min<int>(threads, static_cast<int>(job.frames.size()));
+  job.rowThreads = std::max(1, threads / workers);
+  Progress progress;
+  StartProgress(progress, "rendering", static_cast<long>(job.frames.size()), stderr);
+  std::atomic<size_t> next{0};
+  std::atomic<bool> failed{false};
+  std::mutex resultMutex;
+  std::string firstError;
+  int firstStatus = kExitFailure;
+  FrameStats stats;
+  auto work = [&] {
+    while (!failed) {
+      size_t i = next++;
+      if (i >= job.frames.size()) return;
+      try {
+        FrameStats s = RenderFrame(instance, job, job.frames[i]);
+        std::lock_guard<std::mutex> lock(resultMutex);
+        if (i == 0) stats = s;
+      } catch (const ToolError& e) {
+        std::lock_guard<std::mutex> lock(resultMutex);
+        if (!failed.exchange(true)) {
+          firstError = e.what();
+          firstStatus = e.status;
+        }
+        return;
+      } catch (const std::exception& e) {
+        std::lock_guard<std::mutex> lock(resultMutex);
+        if (!failed.exchange(true)) firstError = e.what();
+        return;
+      }
+      AdvanceProgress(progress);
+    }
+  };
+  std::vector<std::thread> pool;
+  for (int t = 1; t < workers; ++t) pool.emplace_back(work);
+  work();
+  for (std::thread& t : pool) t.join();
+  double seconds = FinishProgress(progress);
+  if (failed) throw ToolError(firstError, firstStatus);
+
+  std::string what = job.frames.size() == 1 ? "1 frame" : std::to_string(job.frames.size()) + " frames";
+  std::fprintf(stderr, "vtlens: rendered %s, layer %dx%d %s, output extent %s, in %.2f s (%.1f frames/s, %d threads)\n",
+               what.c_str(), stats.layerWidth, stats.layerHeight, DepthName(stats.depth).c_str(),
+               RectText(stats.extent).c_str(), seconds,
+               seconds > 0 ? static_cast<double>(job.frames.size()) / seconds : 0.0, threads);
+  return 0;
+}
