@@ -77,7 +77,7 @@ RoundTripError CompareRoundTrip(const Image& chart, const Image& restored, Image
 }
 
 void Step(const char* what, std::chrono::steady_clock::time_point& start) {
-  std::printf("  %-44s %6.2f s\n", what, SecondsSince(start));
+  std::printf("  %-48s %6.2f s\n", what, SecondsSince(start));
   std::fflush(stdout);
   start = std::chrono::steady_clock::now();
 }
