@@ -25,6 +25,7 @@
 #include "Harness.h"
 #include "Image.h"
 #include "OpenCvBaseline.h"
+#include "support/LoadedEffect.h"
 
 namespace {
 
@@ -67,20 +68,6 @@ std::string SizeName(Size size) {
 bool Large(Size size) { return size.width > 1920; }
 
 // ------------------------------------------------------------------ shared inputs
-
-harness::EffectHost& Host() {
-  static harness::EffectHost* host = [] {
-    std::string error;
-    std::unique_ptr<harness::EffectHost> loaded =
-        harness::EffectHost::Load(VTAFX_MODULE_PATH, error);
-    if (!loaded) throw std::runtime_error("cannot load the effect: " + error);
-    loaded->GlobalSetup();
-    loaded->ParamsSetup();
-    // Never unloaded: the module keeps its kernel tables for as long as it is loaded.
-    return loaded.release();
-  }();
-  return *host;
-}
 
 // A noisy layer in the depth's range. Only the latest one is kept: a 3840x2160 float
 // layer alone is 133 MB, and benchmarks are registered so that neighbours share theirs.
@@ -207,7 +194,7 @@ struct FrameCase {
 // the whole OpenCV undistortion (map and remap).
 void BM_Frame(benchmark::State& state, FrameCase c, std::string name) {
   const harness::Image& layer = Input(c.size, c.depth);
-  harness::EffectInstance instance(Host());
+  harness::EffectInstance instance(LoadedEffect());
   instance.SetLayerSize(layer.width, layer.height);
   instance.SetValue(instance.FindParam("Lens Model"), {double(stages::LensModelChoice(c.lens))});
   instance.SetValue(instance.FindParam("Filter Type"), {double(c.filter.type)});
