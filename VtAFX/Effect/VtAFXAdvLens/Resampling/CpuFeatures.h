@@ -7,6 +7,11 @@
 // Feature bit: the processor has SSE4.1 (rounding with an explicit mode, packed 32-bit
 // multiply).
 constexpr uint32_t kCpuFeatureSse41 = 0x1;
+// Feature bit: the processor has AVX2 and the operating system saves the 256-bit registers.
+constexpr uint32_t kCpuFeatureAvx2 = 0x2;
+// Feature bit: the processor has AVX-512F and the operating system saves the 512-bit
+// registers and the mask registers.
+constexpr uint32_t kCpuFeatureAvx512F = 0x4;
 
 // Reads the processor identification and returns the feature bits it reports. Stores
 // nothing.
