@@ -109,34 +109,6 @@ TEST(Module, AboutAndUnhandledCommands) {
   }
 }
 
-TEST(Module, GlobalSetupFailuresStillReportVersionAndFlags) {
-  struct Case {
-    CallOptions options;
-    const char* message;
-  };
-  Case cases[3];
-  cases[0].options.noBasicSuite = true;
-  cases[0].message = "Couldn't load suite.";
-  cases[1].options.faults = {{"AcquireSuite:PF ANSI Suite", 1, PF_Err_BAD_CALLBACK_PARAM}};
-  cases[1].message = "Couldn't load suite.";
-  cases[2].options.faults = {{"ReleaseSuite:PF ANSI Suite", 1, PF_Err_BAD_CALLBACK_PARAM}};
-  cases[2].message = "Couldn't release suite.";
-  EffectHost* host = Effect();
-  ASSERT_TRUE(host);
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.message);
-    const CommandRecord setup = host->GlobalSetup(c.options, PF_OutFlag_NON_PARAM_VARY);
-    EXPECT_EQ(setup.result, PF_Err_BAD_CALLBACK_PARAM);
-    EXPECT_FALSE(setup.threw);
-    EXPECT_STREQ(setup.outData.return_msg, c.message);
-    EXPECT_EQ(setup.outData.my_version, kVersion);
-    EXPECT_EQ(setup.outData.out_flags,
-              kOutFlags | PF_OutFlag_NON_PARAM_VARY | PF_OutFlag_DISPLAY_ERROR_MESSAGE);
-    EXPECT_EQ(setup.outData.out_flags2, kOutFlags2);
-    EXPECT_TRUE(setup.Balanced());
-  }
-}
-
 // (index, opened) of each PF_UpdateParamUI call.
 std::vector<std::pair<PF_ParamIndex, bool>> Updates(const CommandRecord& record) {
   std::vector<std::pair<PF_ParamIndex, bool>> updates;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "FakeHost.h"
@@ -51,19 +52,41 @@ TEST(AcquireHostSuite, RefusalsReport516WithTheMessage) {
   }
 }
 
-TEST(ReleaseHostSuite, RefusalsReport516WithTheMessage) {
-  for (bool noBasicSuite : {true, false}) {
+// Only a missing basic suite is the command's failure; a release the host objects to is
+// not, and it leaves an earlier message alone. A table handed out with an error code is
+// taken (and so released).
+TEST(HostSuite, OnlyAMissingBasicSuiteFailsARelease) {
+  struct Case {
+    const char* what;
+    bool noBasicSuite, refuseRelease, acquireWithError;
+    PF_Err acquireResult, releaseResult;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"no basic suite", true, false, false, PF_Err_BAD_CALLBACK_PARAM, PF_Err_BAD_CALLBACK_PARAM,
+       "Couldn't release suite."},
+      {"release refused", false, true, false, PF_Err_NONE, PF_Err_NONE, "earlier"},
+      {"table with an error", false, false, true, PF_Err_NONE, PF_Err_NONE, "earlier"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
     FakeHost host;
-    if (noBasicSuite) {
-      host.in_data.pica_basicP = nullptr;
-    } else {
-      host.refuseRelease.push_back("PF ANSI Suite");
-    }
+    if (c.noBasicSuite) host.in_data.pica_basicP = nullptr;
+    if (c.refuseRelease) host.refuseRelease.push_back("PF ANSI Suite");
+    if (c.acquireWithError) host.acquireWithError.push_back("PF ANSI Suite");
+    std::strcpy(host.out_data.return_msg, "earlier");
+    const void* suite = nullptr;
+    EXPECT_EQ(AcquireHostSuite(&host.in_data, &host.out_data, "PF ANSI Suite", 1, "", &suite),
+              c.acquireResult);
+    EXPECT_EQ(suite, c.noBasicSuite ? nullptr : &host.ansiSuite);
+    std::strcpy(host.out_data.return_msg, "earlier");
+    host.out_data.out_flags = 0;
     EXPECT_EQ(ReleaseHostSuite(&host.in_data, &host.out_data, "PF ANSI Suite", 1,
-                               "Couldn't release suite."),
-              PF_Err_BAD_CALLBACK_PARAM);
-    EXPECT_EQ(host.out_data.out_flags, PF_OutFlag_DISPLAY_ERROR_MESSAGE);
-    EXPECT_STREQ(host.out_data.return_msg, "Couldn't release suite.");
+                               kCouldNotReleaseSuite),
+              c.releaseResult);
+    EXPECT_STREQ(host.out_data.return_msg, c.message);
+    EXPECT_EQ(host.out_data.out_flags, c.releaseResult ? PF_OutFlag_DISPLAY_ERROR_MESSAGE : 0);
+    EXPECT_EQ(host.Outstanding(), 0);
   }
 }
 
@@ -146,6 +169,14 @@ TEST(AEGP_SuiteHandler, MissingSuiteThrowsAndLoadedOnesAreReleased) {
             (std::vector<std::string>{"PF iterate16 Suite", "PF SamplingFloat Suite"}));
   EXPECT_EQ(host.Outstanding(), 0);
   EXPECT_STREQ(host.out_data.return_msg, "");
+
+  FakeHost lenient;
+  lenient.acquireWithError.push_back("PF Iterate8 Suite");
+  {
+    AEGP_SuiteHandler suites(&lenient.basic);
+    EXPECT_EQ(suites.Iterate8Suite1(), static_cast<void*>(lenient.otherSuite));
+  }
+  EXPECT_EQ(lenient.released, std::vector<std::string>{"PF Iterate8 Suite"});
 }
 
 }  // namespace
