@@ -230,6 +230,31 @@ TEST(ModuleRender, UnknownPixelFormatLeavesTheOutputAlone) {
   EXPECT_TRUE(frame.render.Balanced());
 }
 
+// A layer with no pixels (the host hands a 0 x 0 world) renders transparent black with
+// every filter in every depth, reading nothing.
+TEST(ModuleRender, EmptyLayerRendersTransparent) {
+  for (Depth depth : {Depth::k8, Depth::k16, Depth::kFloat}) {
+    const Image layer = MakeImage(0, 0, depth);
+    for (int filter = 1; filter <= 6; ++filter) {
+      SCOPED_TRACE("filter " + std::to_string(filter) + " depth " + std::to_string(int(depth)));
+      EffectInstance instance = Instance();
+      ASSERT_TRUE(instance.SetValue(kFilterType, {double(filter)}));
+      RenderRequest request(&layer, 0);
+      request.outputFill = kFill;
+      const RenderResult frame = instance.Render(request);
+      EXPECT_EQ(frame.err, PF_Err_NONE);
+      ASSERT_EQ(frame.output.width, 65);
+      for (size_t i = 0; i < frame.output.pixels.size(); i += 4) {
+        float v;  // as bytes, -0 shows as 0x80 in the last byte of a float
+        std::memcpy(&v, &frame.output.pixels[i], 4);
+        ASSERT_TRUE(depth == Depth::kFloat ? v == 0.0f
+                                           : std::memcmp(&frame.output.pixels[i], "\0\0\0\0", 4) == 0)
+            << i;
+      }
+    }
+  }
+}
+
 // Negative sizes would turn the extent inside out: in every mode the host gets an empty
 // rectangle at the formula's corner, and nothing is rendered.
 TEST(ModuleRender, NegativeSizesGiveAnEmptyExtentInEveryMode) {

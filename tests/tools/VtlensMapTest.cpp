@@ -6,11 +6,8 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
-#include <vector>
 
-#include "Host/RenderSetUp.h"
 #include "Json.h"
-#include "Resampling/RowCallbacks.h"
 #include "VtlensTestSupport.h"
 
 namespace {
@@ -215,84 +212,6 @@ TEST(VtlensMap, ToOutputUndoesToSource) {
       EXPECT_EQ(out[i][2], 1) << mode << " " << i;
     }
     EXPECT_GT(valid, int(in.size()) / 2) << mode;
-  }
-}
-
-// `map --to source` against the render's mapping set up from the values exactly as typed:
-// every lens model in every mode, on an odd layer with a centre that 16.16 cannot hold.
-TEST(VtlensMap, ToSourceUsesTheValuesAsTyped) {
-  std::string dir = ScratchFolder();
-  CommandResult info = RunVtlens(dir, "info --json");
-  JsonValue doc;
-  std::string error;
-  ASSERT_TRUE(ParseJson(info.out, doc, error)) << error;
-  std::vector<double> sliders(kParamCount + 1, 0.0);
-  for (const JsonValue& control : Member(doc, "controls")->items) {
-    const JsonValue* dephault = Member(control, "default");
-    if (Member(control, "kind")->text == "float") {
-      sliders[size_t(Member(control, "index")->number)] = dephault->number;
-    }
-  }
-  // Lens model choice -> a few of its sliders (index, value).
-  const std::vector<std::vector<std::pair<int, double>>> coefficients = {
-      {{11, 13.7}, {12, -2.1}, {13, 0.9}},
-      {{18, 0.031}, {19, -0.004}, {21, 1.1}},
-      {{25, 0.031}, {26, 0.002}, {28, -0.004}},
-      {{25, -0.031}, {27, 0.002}, {30, 0.004}},
-      {{33, 0.021}, {34, 0.003}, {44, 1.5}},
-      {{33, -0.021}, {36, 0.003}, {42, 1.02}},
-      {{47, 0.021}, {48, 0.002}, {67, 1.5}},
-      {{47, -0.021}, {56, 0.01}, {65, 0.98}},
-      {{70, 0.03}, {71, -0.002}, {74, 1.05}},
-      {{70, -0.03}, {72, 0.001}, {75, 0.9}},
-      {{70, 0.02}, {73, 0.001}, {74, 0.95}},
-      {{70, -0.01}, {71, 0.003}, {75, 1.1}}};
-  std::string points;
-  std::vector<std::pair<double, double>> outputs;
-  for (double y : {-2.0, 0.0, 10.5, 22.0, 25.0}) {
-    for (double x : {-3.0, 0.0, 7.5, 18.0, 36.0, 40.0}) {
-      points += std::to_string(x) + " " + std::to_string(y) + "\n";
-      outputs.emplace_back(x, y);
-    }
-  }
-  for (int choice = 1; choice <= 12; ++choice) {
-    for (int mode = 1; mode <= 3; ++mode) {
-      SCOPED_TRACE("lens model " + std::to_string(choice) + " mode " + std::to_string(mode));
-      std::vector<double> typed = sliders;
-      typed[6] = 1.07;
-      std::string args = "map --to source --layer 37x23 --set 'Lens Model=" + std::to_string(choice) +
-                         "' --set 'Distort Mode=" + std::to_string(mode) +
-                         "' --set 'Lens Center=16.92,10.93' --set 'Undistorted Img Size=41,26' "
-                         "--set 'Zoom Factor=1.07'";
-      for (const auto& c : coefficients[size_t(choice - 1)]) {
-        typed[size_t(c.first)] = c.second;
-        args += " --set " + std::to_string(c.first) + "=" + std::to_string(c.second);
-      }
-      CommandResult r = RunVtlens(dir, args, points);
-      ASSERT_EQ(r.status, 0) << r.err;
-
-      RenderParameterValues values{choice, mode, 4, typed[4], typed[5], typed[6],
-                                   {37, 23}, {41, 26}, {16.92, 10.93}};
-      RenderContext* context = CreateRenderContext();
-      ASSERT_EQ(SetUpRenderContextFromValues(values, typed.data(), *context), PF_Err_NONE);
-      PointPacket run, mapped;
-      run.x.count = run.y.count = int32_t(outputs.size());
-      for (size_t k = 0; k < outputs.size(); ++k) {
-        run.x[int32_t(k)] = float(outputs[k].first);
-        run.y[int32_t(k)] = float(outputs[k].second);
-      }
-      MapRunToSource(*context, run, mapped);
-      DisposeRenderContext(context);
-      std::string expected;
-      for (size_t k = 0; k < outputs.size(); ++k) {
-        const float x = mapped.x[int32_t(k)], y = mapped.y[int32_t(k)];
-        const bool valid = !(x == 268435456.0f && y == 268435456.0f) && x == x && y == y;
-        char line[96];
-        std::snprintf(line, sizeof line, "%.9g %.9g %d\n", x, y, valid ? 1 : 0);
-        expected += line;
-      }
-      EXPECT_EQ(r.out, expected);
-    }
   }
 }
 
