@@ -6,7 +6,7 @@
 #include "Host/RenderSetUp.h"
 #include "Resampling/FilterKernelTables.h"
 #include "Resampling/FloatPacket.h"
-#include "Resampling/RowCallbacks.h"
+#include "Host/RowCallbacks.h"
 
 namespace stages {
 
@@ -91,7 +91,7 @@ bool ResampleFrame(const RenderContext& context, const harness::Image& input,
   world.rowbytes = input.width * pixelBytes;
   SampleSource source;
   DescribeInput(context, world, input.pixels.data(), static_cast<int32_t>(input.depth), source);
-  const BatchedSampler sampler = SamplerForFilter(context.filterType);
+  const BatchedSampler sampler = context.plan.samplers[input.depth == 8 ? 0 : input.depth == 16 ? 1 : 2];
 
   PointPacket positions;
   for (int32_t row = 0; row < map.height; ++row) {

@@ -15,7 +15,7 @@
 #include "Host/RenderSetUp.h"
 #include "Resampling/CpuFeatures.h"
 #include "Resampling/FilterKernelTables.h"
-#include "Resampling/RowCallbacks.h"
+#include "Host/RowCallbacks.h"
 
 namespace {
 
