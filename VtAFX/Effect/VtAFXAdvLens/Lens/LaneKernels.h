@@ -427,14 +427,22 @@ void MapRunLanes(const RunMapping& mapping, const PointPacket& outputs, PointPac
   const Kernel<V> kernel{*mapping.model};
   const int32_t n = ClampPacketCount(outputs.x.count);
   for (int32_t i = 0; i < n; i += V::kLanes) {
-    // The last chunk's lanes past the run read zeros, not whatever the packet holds.
-    float xs[V::kLanes] = {}, ys[V::kLanes] = {};
-    for (int32_t k = 0; k < V::kLanes && i + k < n; ++k) {
-      xs[k] = outputs.x[i + k];
-      ys[k] = outputs.y[i + k];
+    V x, y;
+    if (i + V::kLanes <= n) {
+      x = LoadFloats<V>(&outputs.x[i]);
+      y = LoadFloats<V>(&outputs.y[i]);
+    } else {
+      // The last chunk's lanes past the run read zeros, not whatever the packet holds.
+      float xs[V::kLanes] = {}, ys[V::kLanes] = {};
+      for (int32_t k = 0; i + k < n; ++k) {
+        xs[k] = outputs.x[i + k];
+        ys[k] = outputs.y[i + k];
+      }
+      x = LoadFloats<V>(xs);
+      y = LoadFloats<V>(ys);
     }
-    V nx = LoadFloats<V>(xs) * mapping.toNormScale[0] + mapping.toNormOffset[0];
-    V ny = LoadFloats<V>(ys) * mapping.toNormScale[1] + mapping.toNormOffset[1];
+    V nx = x * mapping.toNormScale[0] + mapping.toNormOffset[0];
+    V ny = y * mapping.toNormScale[1] + mapping.toNormOffset[1];
     V mx, my;
     MaskOf<V> valid;
     if (kUndistort) {
