@@ -9,7 +9,7 @@
 #include "Harness.h"
 #include "Host/RenderSetUp.h"
 #include "LensGeometry.h"
-#include "Resampling/RowCallbacks.h"
+#include "Host/RowCallbacks.h"
 #include "support/LoadedEffect.h"
 
 namespace {
