@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <mpfr.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -32,6 +33,8 @@ std::vector<double> KernelTableArguments() {
   BuildFilterKernelTableSet(tables, RecordingSine);
   ReleaseFilterKernelTableSet(tables);
   gRecorded = nullptr;
+  std::sort(recorded.begin(), recorded.end());  // each tap distance recurs in every block
+  recorded.erase(std::unique(recorded.begin(), recorded.end()), recorded.end());
   return recorded;
 }
 
@@ -51,7 +54,7 @@ uint64_t Bits(double v) {
 
 TEST(HostSine, MatchesMpfrOnAMillionArguments) {
   std::vector<double> arguments = KernelTableArguments();
-  ASSERT_GT(arguments.size(), 1000u);
+  ASSERT_GT(arguments.size(), 300u);
 
   mpfr_t wide, value;
   mpfr_init2(wide, 256);
