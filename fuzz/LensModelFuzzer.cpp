@@ -3,6 +3,7 @@
 // this processor has: set-up and mapping must return (the range search, the spline fit and
 // the Newton inversions all end), stay inside their memory, give a validity flag of 0 or 1,
 // and the lanes must give the one-point mapping's bits exactly.
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -15,7 +16,10 @@ namespace {
 
 constexpr int32_t kPoints = 9;  // more than the widest lanes hold, so a chunk is partial
 
-bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+// NaN payloads are not the output's concern: an unmappable point is replaced by the marker.
+bool SameBits(double a, double b) {
+  return (std::isnan(a) && std::isnan(b)) || std::memcmp(&a, &b, sizeof a) == 0;
+}
 
 }  // namespace
 
