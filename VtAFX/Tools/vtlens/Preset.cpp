@@ -125,8 +125,13 @@ nlohmann::ordered_json ParsePreset(const std::string& text, const std::string& s
   } catch (const Json::parse_error& e) {
     throw UsageError(prefix + LibraryMessage(e.what()));
   } catch (const Json::exception& e) {
-    // A number beyond a double: the library names no place, the stream knows it.
-    throw UsageError(prefix + Place(body, offset()) + ": " + LibraryMessage(e.what()));
+    // A number beyond a double: the library names no place but quotes the number, which
+    // ends at most a character before where the stream got to.
+    std::string what = e.what();
+    size_t quote = what.find(" '");
+    std::string token = quote == std::string::npos ? "" : what.substr(quote + 2, what.rfind('\'') - quote - 2);
+    size_t at = token.empty() ? std::string::npos : body.rfind(token, offset());
+    throw UsageError(prefix + Place(body, at == std::string::npos ? offset() : at) + ": " + LibraryMessage(what));
   }
 }
 
@@ -134,6 +139,7 @@ void ApplyPreset(ControlSettings& settings, const std::vector<Control>& controls
                  const nlohmann::ordered_json& document, const std::string& source) {
   if (!document.is_object())
     throw UsageError(source + ": a preset is a JSON object of control name to value, not " + AType(document));
+  std::vector<std::pair<int, std::string>> named;  // control index, key: one key per control
   for (const auto& member : document.items()) {
     const Control* control = nullptr;
     try {
@@ -141,6 +147,11 @@ void ApplyPreset(ControlSettings& settings, const std::vector<Control>& controls
     } catch (const ToolError& e) {
       throw UsageError(source + ": " + e.what());
     }
+    for (const auto& earlier : named)
+      if (earlier.first == control->index)
+        throw UsageError(source + ": " + Echo(earlier.second) + " and " + Echo(member.key()) +
+                         " both name \"" + control->name + "\"");
+    named.emplace_back(control->index, member.key());
     const std::string& where = source;
     try {
       if (!member.value().is_object()) {
