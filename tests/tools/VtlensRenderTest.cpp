@@ -150,7 +150,7 @@ TEST(VtlensRender, SequencesRenderEveryFrameInParallel) {
 
 TEST(VtlensRender, InterruptedRenderLeavesNoFileBehind) {
   std::string dir = ScratchFolder();
-  WriteImageFile(dir + "/big.png", RampImage(2400, 1600), WriteOptions{});
+  WriteImageFile(dir + "/big.png", RampImage(1600, 1000), WriteOptions{});
   for (int signal : {SIGTERM, SIGINT}) {
     // A 16-bit PNG of this size takes long enough to compress that the temporary is
     // caught while it is written; the signal goes then.
