@@ -126,6 +126,21 @@ const std::vector<OptionDef>& EffectOptionDefs() {
   return accepted;
 }
 
+const std::vector<OptionDef>& RenderOptionDefs() {
+  static const std::vector<OptionDef> accepted = [] {
+    std::vector<OptionDef> all = EffectOptionDefs();
+    all.insert(all.end(),
+               {{"frames", true, "LIST", "the frames of a sequence: 1001-1100, 1001-1100x5 (every fifth), 1,5,10-20"},
+                kThreadsOption,
+                {"depth", true, "8|16|32", "the world's depth (default: the input's)"},
+                {"raw-channels", false, "", "four data channels passed through untouched, no alpha handling"},
+                {"skip-existing", false, "", "leave frames whose output file exists as they are"},
+                kModuleOption});
+    return all;
+  }();
+  return accepted;
+}
+
 void ApplyEffectOptions(const ParsedArguments& parsed, const std::vector<Control>& controls,
                         ControlSettings& settings) {
   for (const auto& o : parsed.options)

@@ -13,6 +13,7 @@ int RunMap(const std::vector<std::string>& args);
 int RunStmap(const std::vector<std::string>& args);
 int RunInfo(const std::vector<std::string>& args);
 int RunDemo(const std::vector<std::string>& args);
+int RunFarm(const std::vector<std::string>& args);
 
 struct CommandDef {
   const char* name;

@@ -152,6 +152,19 @@ std::vector<long> ParseFrames(const std::string& text) {
   return frames;
 }
 
+FrameRange ParseFrameRange(const std::string& text) {
+  std::vector<long> frames = ParseFrames(text);
+  if (frames.back() - frames.front() + 1 != static_cast<long>(frames.size()))
+    throw UsageError("--frames " + Echo(text) + ": give one unbroken range A-B here");
+  return FrameRange{frames.front(), frames.back()};
+}
+
+std::vector<long> MissingFrames(const std::string& path, const FramePattern& pattern, const FrameRange& range) {
+  std::vector<long> frames;
+  for (long f = range.first; f <= range.last; ++f) frames.push_back(f);
+  return MissingFrames(path, pattern, frames);
+}
+
 std::vector<long> MissingFrames(const std::string& path, const FramePattern& pattern,
                                 const std::vector<long>& frames) {
   std::vector<long> missing;

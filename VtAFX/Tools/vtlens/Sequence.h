@@ -42,9 +42,20 @@ std::string FramePath(const std::string& path, const FramePattern& pattern, long
 // or reversed item, or more than a million frames.
 std::vector<long> ParseFrames(const std::string& text);
 
+// One unbroken range of frames, for work cut into chunks of consecutive frames.
+struct FrameRange {
+  long first = 0;
+  long last = 0;  // inclusive, last >= first
+};
+
+// Parses --frames as ParseFrames does, and throws a usage error unless the frames are one
+// unbroken range ("1001-1100" or "7").
+FrameRange ParseFrameRange(const std::string& text);
+
 // The `frames` whose file does not exist, in the order given.
 std::vector<long> MissingFrames(const std::string& path, const FramePattern& pattern,
                                 const std::vector<long>& frames);
+std::vector<long> MissingFrames(const std::string& path, const FramePattern& pattern, const FrameRange& range);
 
 // A list of frame numbers for a message, runs collapsed ("1001-1003, 1007"), cut after
 // twenty entries with the count of the rest.

@@ -43,6 +43,10 @@ const std::vector<CommandDef>& CommandTable() {
        "of the input position, blue 0, alpha 1 where valid."},
       {"info", RunInfo, "[--json]", "Lists the effect's property list and its controls."},
       {"demo", RunDemo, "[--out DIR]", "Distorts and restores a generated test chart and writes the pictures."},
+      {"farm", RunFarm, "slurm INPUT OUTPUT --frames A-B [options]",
+       "Writes a Slurm array script (default OUTPUT's folder/NAME.sbatch), one task per N frames (default 10), "
+       "presets copied beside it, logs in NAME.logs/; tasks skip finished frames unless --force. --submit hands "
+       "it to sbatch, printing the job id."},
   };
   return commands;
 }
