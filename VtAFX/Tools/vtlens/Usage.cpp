@@ -17,6 +17,14 @@ const char* UsageText() {
       Lists the effect's property list and its controls.
   vtlens demo [--out DIR]
       Distorts and restores a generated test chart and writes the pictures.
+  vtlens solve SOURCE [effect options] [--free NAME,...] [--layer WxH] [--frame N]
+               [--out PRESET.json] [--plot RESIDUALS.png] [--huber PX] [--reject PX]
+               [--max-iterations N] [--step PX]
+      Solves the lens model's coefficients (or the controls named by --free) from
+      SOURCE, one of: --points FILE ("xu yu xd yd" a line, layer pixels);
+      --stmap FILE.exr; --chart IMAGE... --grid COLSxROWS
+      [--pattern chessboard|circles|acircles]; --lensfun "MAKER" "MODEL" --focal MM
+      [--crop FACTOR]. Writes a preset for render and the residuals' picture.
 
 effect options:
   --lens-model V, --distort-mode V, --filter V   popup entry text or 1-based number
