@@ -64,7 +64,7 @@ void WriteResidualPlot(const std::string& path, const std::vector<PointResidual>
   cv::putText(plot, "arrows x" + Number(gain), {x0 + barWidth + 16, y0 + 10}, cv::FONT_HERSHEY_SIMPLEX, 0.4, text,
               1, cv::LINE_AA);
   try {
-    if (!cv::imwrite(path, plot)) throw ToolError("cannot write the residual plot \"" + path + "\"");
+    if (!cv::imwrite(path, plot, {cv::IMWRITE_PNG_COMPRESSION, 9})) throw ToolError("cannot write the residual plot \"" + path + "\"");
   } catch (const cv::Exception& e) {
     throw ToolError("cannot write the residual plot \"" + path + "\": " + e.what());
   }

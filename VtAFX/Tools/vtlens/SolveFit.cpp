@@ -1,6 +1,7 @@
 #include "SolveFit.h"
 
 #include <ceres/ceres.h>
+#include <glog/logging.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -168,6 +169,8 @@ FitResult FitLens(SolveLens& lens, const std::vector<FreeParameter>& free, const
 
   // The fit's own spread of the residuals scales the inverse normal matrix into variances.
   result.deviations.assign(free.size(), std::nan(""));
+  // A parameter the data cannot pin down is reported as nan, not logged by the library.
+  FLAGS_minloglevel = google::GLOG_FATAL;
   ceres::Covariance::Options covarianceOptions;
   covarianceOptions.algorithm_type = ceres::DENSE_SVD;
   covarianceOptions.num_threads = 1;
