@@ -14,6 +14,7 @@ int RunStmap(const std::vector<std::string>& args);
 int RunInfo(const std::vector<std::string>& args);
 int RunDemo(const std::vector<std::string>& args);
 int RunFarm(const std::vector<std::string>& args);
+int RunSolve(const std::vector<std::string>& args);
 
 struct CommandDef {
   const char* name;

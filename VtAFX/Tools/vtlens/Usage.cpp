@@ -47,6 +47,11 @@ const std::vector<CommandDef>& CommandTable() {
        "Writes a Slurm array script (default OUTPUT's folder/NAME.sbatch), one task per N frames (default 10), "
        "presets copied beside it, logs in NAME.logs/; tasks skip finished frames unless --force. --submit hands "
        "it to sbatch, printing the job id."},
+      {"solve", RunSolve, "SOURCE [options]",
+       "Solves the lens model's coefficients (or the controls named by --free) from SOURCE, one of: --points FILE "
+       "(\"xu yu xd yd\" a line, layer pixels); --stmap FILE.exr; --chart IMAGE... --grid COLSxROWS "
+       "[--pattern chessboard|circles|acircles]; --lensfun \"MAKER\" \"MODEL\" --focal MM [--crop FACTOR]. "
+       "Writes a preset for render and the residuals' picture."},
   };
   return commands;
 }
