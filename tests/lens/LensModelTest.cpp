@@ -87,21 +87,6 @@ TEST(LensModel, KindsOutsideTheTableAreIdentityAndInstallNothing) {
   }
 }
 
-TEST(LensModel, IdentityStillInstallsTheKindButEntryPointsBypassIt) {
-  LensModel model;
-  SetParameters(model, NeutralParams(kModelRadialSquash), 16.0 / 9.0);
-  ASSERT_EQ(model.isIdentity, 1);
-  EXPECT_NE(model.distortFn, nullptr);
-  EXPECT_NE(model.undistortFn, nullptr);
-  const Point2 p{0.8125, -0.3};
-  int32_t valid = 0;
-  const Point2 d = Distort(model, p, 1.0, &valid);
-  EXPECT_POINT_BITS(d, 0.8125, -0.3);
-  EXPECT_EQ(valid, 1);
-  const Point2 u = Undistort(model, p, 1.0, nullptr);
-  EXPECT_POINT_BITS(u, 0.8125, -0.3);
-}
-
 TEST(LensModel, ModelFrameIsIsotropicWithCornersAtRadiusOne) {
   for (const double aspect : {1.0, 16.0 / 9.0, 2.39, 0.5}) {
     LensModel model;
@@ -114,43 +99,6 @@ TEST(LensModel, ModelFrameIsIsotropicWithCornersAtRadiusOne) {
     EXPECT_NEAR(model.toModelX * model.fromModelX, 1.0, 1e-15);
     EXPECT_NEAR(model.toModelY * model.fromModelY, 1.0, 1e-15);
   }
-}
-
-TEST(LensModel, SetParametersAgainReplacesTheKind) {
-  LensModel model;
-  SetParameters(model, KindParams(kModelRadial4, {{0, 0.2}}), 1.0);
-  ASSERT_NE(model.distortFn, nullptr);
-  LensParams unknown = NeutralParams(kModelRadial4);
-  unknown.kind = -1;
-  SetParameters(model, unknown, 1.0);
-  EXPECT_EQ(model.distortFn, nullptr);
-  EXPECT_EQ(model.undistortFn, nullptr);
-  int32_t valid = 0;
-  const Point2 d = Distort(model, Point2{0.5, 0.5}, 1.0, &valid);
-  EXPECT_POINT_BITS(d, 0.5, 0.5);
-  EXPECT_EQ(valid, 1);
-}
-
-TEST(LensModel, ClassicSimpleFormFlag) {
-  struct Case {
-    double cubic, quartic, eccentricity, vScale;
-    int32_t simple;
-  } const cases[] = {
-      {0.0, 0.0, 1.0, 1.0, 1}, {0.01, 0.0, 1.0, 1.0, 0}, {0.0, -0.01, 1.0, 1.0, 0},
-      {0.0, 0.0, 0.9, 1.0, 0}, {0.0, 0.0, 1.0, 1.1, 0},  {kNaN, 0.0, 1.0, 1.0, 0},
-  };
-  for (const Case& c : cases) {
-    LensParams p = Classic(0.1, c.eccentricity, c.vScale);
-    p.cubic = c.cubic;
-    p.quartic = c.quartic;
-    LensModel model;
-    SetParameters(model, p, 1.0);
-    EXPECT_EQ(model.simpleForm, c.simple);
-  }
-  // Only the classic kind has a simple form among the polynomial kinds.
-  LensModel model;
-  SetParameters(model, NeutralParams(kModelRadial4), 1.0);
-  EXPECT_EQ(model.simpleForm, 0);
 }
 
 // Every kind, with strong coefficients, must map hostile input without crashing or
