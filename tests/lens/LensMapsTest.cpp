@@ -38,15 +38,13 @@ LensParams Slots(ModelKind kind, std::vector<double> slots, double squeeze = 1.0
 
 // Anamorphic slots: x factor 02..66, y factor 02..66, HCTR, VCTR, HSCL, VSCL, ROT.
 const std::vector<double> kAnamorphic = {
-    -0.06, 0.012, 0.008, -0.002, 0.001, -0.0015, 0.0004, 0.0002, -0.0001,
-    -0.05, -0.01, 0.006, 0.003, -0.0015, 0.001, -0.0003, 0.0001, 0.00005,
-    0.012, -0.008, 1.01, 0.985, 0.0349};
+    -0.06, 0.012,   0.008, -0.002,  0.001,  -0.0015, 0.0004, 0.0002, -0.0001, -0.05, -0.01, 0.006,
+    0.003, -0.0015, 0.001, -0.0003, 0.0001, 0.00005, 0.012,  -0.008, 1.01,    0.985, 0.0349};
 const std::vector<double> kAnamorphicStrong = {
-    0.25, 0.08, 0.06, -0.03, 0.02, 0.01, -0.005, 0.004, 0.002,
-    -0.2, 0.06, 0.04, 0.02, -0.015, 0.008, 0.003, -0.002, 0.001,
-    -0.03, 0.02, 0.92, 1.07, -0.21};
-const std::vector<double> kMerged = {0.25, 0.08, 0.06, -0.03, 0.02, 0.01, -0.005,
-                                     0.004, 0.002, -0.03, 0.02, 0.92, 1.07, -0.21};
+    0.25, 0.08,   0.06,  -0.03, 0.02,   0.01,  -0.005, 0.004, 0.002, -0.2, 0.06, 0.04,
+    0.02, -0.015, 0.008, 0.003, -0.002, 0.001, -0.03,  0.02,  0.92,  1.07, -0.21};
+const std::vector<double> kMerged = {0.25,  0.08,  0.06,  -0.03, 0.02, 0.01, -0.005,
+                                     0.004, 0.002, -0.03, 0.02,  0.92, 1.07, -0.21};
 const std::vector<double> kRadial4 = {-0.08, 0.004, -0.003, 0.01, 0.001, -0.002, 0.01, -0.02};
 const std::vector<double> kRadial4Strong = {0.35, 0.05, -0.04, 0.15, 0.02, -0.03, 0.05, -0.03};
 const std::vector<double> kSquash = {-0.05, 0.01, 0.005, 0.9, 1.02, 0.01, 0.0};
@@ -98,11 +96,11 @@ TEST(LensMapsGolden, MatchesTheGoldenValues) {
         // The fisheye kinds scale their rectilinear side by the radius scale.
         const double scale = lens.params.kind >= kModelFisheyeStereographic ? 1.5 : 1.0;
         int32_t valid = -1;
-        const Point2 q = distort ? Distort(model, p, scale, &valid)
-                                 : Undistort(model, p, scale, &valid);
+        const Point2 q =
+            distort ? Distort(model, p, scale, &valid) : Undistort(model, p, scale, &valid);
         const std::string what = std::string(lens.what) + " kind " +
-                                 std::to_string(lens.params.kind) + " at " +
-                                 std::to_string(p.x) + (distort ? " distort" : " undistort");
+                                 std::to_string(lens.params.kind) + " at " + std::to_string(p.x) +
+                                 (distort ? " distort" : " undistort");
         golden.Add(what + " x", q.x);
         golden.Add(what + " y", q.y);
         golden.Add(what + " valid", valid);
@@ -114,6 +112,10 @@ TEST(LensMapsGolden, MatchesTheGoldenValues) {
 
 TEST(LensMaps, ValuesWorkedByHand) {
   const double kDiagonal = 1.1107207345395915;  // pi sqrt(2) / 4: a ray 45 degrees off axis
+  const LensParams equidistant = Slots(kModelFisheyeEquidistant, {0, 0, 0, 0, 1, 1});
+  const LensParams barrel = Classic(-0.1, 0, 0, 1, 1, 0, 0);
+  const LensParams noAngle = Slots(kModelFisheyeEquisolid, {0.01, 0, 0, 0, 1, 0, 0.1, -0.05});
+  const LensParams noScale = Slots(kModelFisheyeStereographic, {0.01, 0, 0, 0, 0, 1, 0.1, -0.05});
   const struct {
     const char* what;
     LensParams params;
@@ -122,23 +124,17 @@ TEST(LensMaps, ValuesWorkedByHand) {
     Point2 from, to;
     int32_t valid;
   } cases[] = {
-      {"equidistant diagonal ray", Slots(kModelFisheyeEquidistant, {0, 0, 0, 0, 1, 1}), 1.0,
-       true, {1.0, 0.0}, {kDiagonal, 0.0}, 1},
+      {"diagonal ray", equidistant, 1.0, true, {1.0, 0.0}, {kDiagonal, 0.0}, 1},
       // Aspect 3/4 puts the corner at model radius 1: it moves out by 1 + C2.
-      {"radial 4 corner", Slots(kModelRadial4, {0.05}), 0.75, true, {1.0, 1.0}, {1.05, 1.05}, 1},
+      {"radial corner", Slots(kModelRadial4, {0.05}), 0.75, true, {1, 1}, {1.05, 1.05}, 1},
       // g = 1 - 0.1 y^2: 0.676 at 1.8 is before the fold, 0.639 at 1.9 past it.
-      {"classic before the fold", Classic(-0.1, 0, 0, 1, 1, 0, 0), 1.0, true, {0.0, 1.8},
-       {0.0, 1.8 * 0.676}, 1},
-      {"classic past the fold", Classic(-0.1, 0, 0, 1, 1, 0, 0), 1.0, true, {0.0, 1.9},
-       {0.0, 1.9 * 0.639}, 0},
+      {"before the fold", barrel, 1.0, true, {0.0, 1.8}, {0.0, 1.8 * 0.676}, 1},
+      {"past the fold", barrel, 1.0, true, {0.0, 1.9}, {0.0, 1.9 * 0.639}, 0},
       // No coefficient: a negative squared radius keeps its radius, the vertical scale acts.
-      {"classic vertical scale", Classic(0, 0, 0, -0.5, 2.0, 0, 0), 1.0, false, {0.1, 0.5},
-       {0.1, 1.0}, 1},
+      {"vertical scale", Classic(0, 0, 0, -0.5, 2, 0, 0), 1.0, false, {0.1, 0.5}, {0.1, 1}, 1},
       // Zero angle factor or zero scale: the distort direction collapses onto the centre.
-      {"fisheye no angle", Slots(kModelFisheyeEquisolid, {0.01, 0, 0, 0, 1, 0, 0.1, -0.05}),
-       1.5, true, {0.7, -0.4}, {0.1, -0.05}, 1},
-      {"fisheye no scale", Slots(kModelFisheyeStereographic, {0.01, 0, 0, 0, 0, 1, 0.1, -0.05}),
-       1.5, true, {0.7, -0.4}, {0.1, -0.05}, 1},
+      {"no angle", noAngle, 1.5, true, {0.7, -0.4}, {0.1, -0.05}, 1},
+      {"no scale", noScale, 1.5, true, {0.7, -0.4}, {0.1, -0.05}, 1},
   };
   for (const auto& c : cases) {
     LensModel model;

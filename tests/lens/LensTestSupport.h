@@ -20,17 +20,11 @@ inline LensParams NeutralParams(ModelKind kind) {
     c = 0.0;
   }
   switch (kind) {
-    case kModelRadialSquash:
-      p.coef[3] = p.coef[4] = 1.0;
-      break;
+    case kModelRadialSquash: p.coef[3] = p.coef[4] = 1.0; break;
     case kModelAnamorphic6:
-    case kModelStdAnamorphic6:
-      p.coef[20] = p.coef[21] = 1.0;
-      break;
+    case kModelStdAnamorphic6: p.coef[20] = p.coef[21] = 1.0; break;
     case kModelAnamorphicMerged6:
-    case kModelStdAnamorphicMerged6:
-      p.coef[11] = p.coef[12] = 1.0;
-      break;
+    case kModelStdAnamorphicMerged6: p.coef[11] = p.coef[12] = 1.0; break;
     default:
       if (kind >= kModelFisheyeStereographic && kind <= kModelFisheyeOrthographic) {
         p.coef[4] = p.coef[5] = 1.0;

@@ -36,17 +36,17 @@ struct Slider {
 const std::vector<Slider> kRadial4 = {{"R4 C2", 0.07},  {"R4 U2", 0.004}, {"R4 V2", -0.003},
                                       {"R4 C4", 0.012}, {"R4 U4", 0.001}, {"R4 V4", -0.002}};
 const std::vector<Slider> kMerged6 = {
-    {"A6M C02", 0.05},   {"A6M C22", 0.012},  {"A6M C04", 0.008},  {"A6M C24", -0.002},
-    {"A6M C44", 0.001},  {"A6M C06", -0.0015}, {"A6M C26", 0.0004}, {"A6M C46", 0.0002},
-    {"A6M C66", -0.0001}, {"A6M HSCL", 1.01},  {"A6M VSCL", 0.985}, {"A6M ROT", 2.0},
+    {"A6M C02", 0.05},          {"A6M C22", 0.012},   {"A6M C04", 0.008},  {"A6M C24", -0.002},
+    {"A6M C44", 0.001},         {"A6M C06", -0.0015}, {"A6M C26", 0.0004}, {"A6M C46", 0.0002},
+    {"A6M C66", -0.0001},       {"A6M HSCL", 1.01},   {"A6M VSCL", 0.985}, {"A6M ROT", 2.0},
     {"Anamorphic Squeeze", 2.0}};
 const std::vector<Slider> kFull6 = {
-    {"A6 CX02", 0.06},   {"A6 CX22", 0.012},  {"A6 CX04", 0.008},  {"A6 CX24", -0.002},
-    {"A6 CX44", 0.001},  {"A6 CX06", -0.0015}, {"A6 CX26", 0.0004}, {"A6 CX46", 0.0002},
-    {"A6 CX66", -0.0001}, {"A6 CY02", 0.05},   {"A6 CY22", -0.01},  {"A6 CY04", 0.006},
-    {"A6 CY24", 0.003},  {"A6 CY44", -0.0015}, {"A6 CY06", 0.001},  {"A6 CY26", -0.0003},
-    {"A6 CY46", 0.0001}, {"A6 CY66", 0.00005}, {"A6 HSCL", 1.01},   {"A6 VSCL", 0.985},
-    {"A6 ROT", -3.5},    {"Anamorphic Squeeze", 2.0}};
+    {"A6 CX02", 0.06},    {"A6 CX22", 0.012},         {"A6 CX04", 0.008},  {"A6 CX24", -0.002},
+    {"A6 CX44", 0.001},   {"A6 CX06", -0.0015},       {"A6 CX26", 0.0004}, {"A6 CX46", 0.0002},
+    {"A6 CX66", -0.0001}, {"A6 CY02", 0.05},          {"A6 CY22", -0.01},  {"A6 CY04", 0.006},
+    {"A6 CY24", 0.003},   {"A6 CY44", -0.0015},       {"A6 CY06", 0.001},  {"A6 CY26", -0.0003},
+    {"A6 CY46", 0.0001},  {"A6 CY66", 0.00005},       {"A6 HSCL", 1.01},   {"A6 VSCL", 0.985},
+    {"A6 ROT", -3.5},     {"Anamorphic Squeeze", 2.0}};
 // Angle terms make the distort direction iterate; the angle factor acts on the
 // stereographic and equisolid projections only.
 const std::vector<Slider> kFisheye = {{"FISH C2", 0.03},   {"FISH C4", -0.006},
@@ -55,11 +55,21 @@ const std::vector<Slider> kFisheye = {{"FISH C2", 0.03},   {"FISH C4", -0.006},
 
 // Realistic sliders of each "Lens Model" entry, by popup position.
 const std::vector<Slider> kModels[] = {
-    {{"DistortionX1000", 60.0}, {"CubicX1000", -8.0}, {"QuarticX1000", 3.0},
-     {"Eccentricity", 0.95}, {"Vertical Scale", 1.02}},
-    {{"MOD C2", 0.08}, {"MOD C3", -0.01}, {"MOD C4", 0.006}, {"MOD ECC", 0.97},
-     {"MOD VSCL", 1.03}},
-    kRadial4, kRadial4, kMerged6, kMerged6, kFull6, kFull6, kFisheye, kFisheye, kFisheye,
+    {{"DistortionX1000", 60.0},
+     {"CubicX1000", -8.0},
+     {"QuarticX1000", 3.0},
+     {"Eccentricity", 0.95},
+     {"Vertical Scale", 1.02}},
+    {{"MOD C2", 0.08}, {"MOD C3", -0.01}, {"MOD C4", 0.006}, {"MOD ECC", 0.97}, {"MOD VSCL", 1.03}},
+    kRadial4,
+    kRadial4,
+    kMerged6,
+    kMerged6,
+    kFull6,
+    kFull6,
+    kFisheye,
+    kFisheye,
+    kFisheye,
     kFisheye};
 
 // Distinct pixels in the depth's range (floats also outside 0..1), alpha never 0.
@@ -76,7 +86,7 @@ Image Pattern(Depth depth) {
     const float vf = alpha ? 0.001f + static_cast<float>(state % 1000) / 1000.0f
                            : static_cast<float>(static_cast<int32_t>(state % 1400) - 200) / 1000.0f;
     const uint8_t v8 = static_cast<uint8_t>(alpha ? 1 + state % 255 : state);
-    const void* v = depth == Depth::k8 ? static_cast<const void*>(&v8)
+    const void* v = depth == Depth::k8    ? static_cast<const void*>(&v8)
                     : depth == Depth::k16 ? static_cast<const void*>(&v16)
                                           : static_cast<const void*>(&vf);
     std::memcpy(&image.pixels[size_t(i) * bytes], v, bytes);
@@ -117,8 +127,8 @@ TEST(EveryLensModel, RendersTheGoldenFrames) {
         EXPECT_TRUE(frame.inputIntact && frame.outputPaddingIntact) << what;
         // The frame as FNV-1a over its extent and pixels, in two exact halves.
         uint64_t hash = 14695981039346656037ULL;
-        const int32_t extent[] = {frame.output.originX, frame.output.originY,
-                                  frame.output.width, frame.output.height};
+        const int32_t extent[] = {frame.output.originX, frame.output.originY, frame.output.width,
+                                  frame.output.height};
         const auto mix = [&hash](const uint8_t* bytes, size_t n) {
           for (size_t i = 0; i < n; ++i) hash = (hash ^ bytes[i]) * 1099511628211ULL;
         };

@@ -18,8 +18,8 @@ const double kGolden[] = {
 TEST(BinomialTable, IsPascalsTriangle) {
   for (int i = 0; i < kRangePolynomialSize; ++i) {
     for (int j = 0; j < kRangePolynomialSize; ++j) {
-      const int32_t above = i == 0 ? (j == 0) : BinomialTable[i - 1][j] +
-                                                    (j ? BinomialTable[i - 1][j - 1] : 0);
+      const int32_t above =
+          i == 0 ? (j == 0) : BinomialTable[i - 1][j] + (j ? BinomialTable[i - 1][j - 1] : 0);
       EXPECT_EQ(BinomialTable[i][j], above) << i << " choose " << j;
     }
   }
@@ -54,7 +54,10 @@ TEST(FindMonotonicRange, ResultsWorkedByHand) {
 
 TEST(FindMonotonicRange, EndsForNonFiniteInputs) {
   const double cases[][4] = {
-      {kNaN, -0.1, 0.0, 2.0}, {-0.1, 0.05, 0.0, kInf}, {0.05, -0.7, 0.35, kNaN}, {-kInf, 0, 0, 2},
+      {kNaN, -0.1, 0.0, 2.0},
+      {-0.1, 0.05, 0.0, kInf},
+      {0.05, -0.7, 0.35, kNaN},
+      {-kInf, 0, 0, 2},
   };
   for (const auto& c : cases) {
     EXPECT_FALSE(FindMonotonicRange(c[0], c[1], c[2], c[3]).range < 0.0) << c[0] << " " << c[3];
@@ -68,9 +71,11 @@ TEST(IsolateRoot, FailsWithoutTouchingTheBracket) {
     EXPECT_EQ(IsolateRoot(quartic, ab.first, ab.second, &lo, &hi), 0) << ab.first;
     EXPECT_EQ(lo + hi, -14.0);
   }
-  const double signs[][kRangePolynomialSize + 1] = {
-      {1, 0, -2, 0, 3, 0, 2}, {0, 0, 0, 0, 0, 0, 0}, {1, -1, 1, -1, 1, -1, 5},
-      {kNaN, 1, kNaN, -1, 0, 2, 2}, {-kInf, 0, kInf, kNaN, kNaN, kNaN, 1}};
+  const double signs[][kRangePolynomialSize + 1] = {{1, 0, -2, 0, 3, 0, 2},
+                                                    {0, 0, 0, 0, 0, 0, 0},
+                                                    {1, -1, 1, -1, 1, -1, 5},
+                                                    {kNaN, 1, kNaN, -1, 0, 2, 2},
+                                                    {-kInf, 0, kInf, kNaN, kNaN, kNaN, 1}};
   for (const auto& s : signs) EXPECT_EQ(CountSignChanges(s), s[kRangePolynomialSize]);
   const double unit[kRangePolynomialSize] = {1, 0, -1, 0, 0, 0};
   EXPECT_TRUE(std::isnan(RefineRoot(unit, kNaN, 1.0)));
@@ -85,8 +90,8 @@ TEST(RangeSearchGolden, MatchesTheGoldenValues) {
     for (double k2 : {-0.7, -0.02, 0.0, 0.04}) {
       for (double k3 : {-0.1, 0.0, 0.35}) {
         const MonotonicRange r = FindMonotonicRange(k1, k2, k3, 1.7);
-        const std::string what = "range " + std::to_string(k1) + " " + std::to_string(k2) +
-                                 " " + std::to_string(k3);
+        const std::string what =
+            "range " + std::to_string(k1) + " " + std::to_string(k2) + " " + std::to_string(k3);
         golden.Add(what, r.range);
         golden.Add(what + " limit", r.limitSquared);
       }

@@ -92,8 +92,10 @@ TEST(SplineTablesGolden, MatchesTheGoldenValues) {
   FitNaturalSpline(x, y, 6, m);
   for (double v : m) golden.Add("spline curvature", v);
   for (double t : {0.2, 1.0, 1.9, 2.7, 3.2}) golden.Add("spline at", EvalSpline(x, y, m, 6, t));
-  const double lenses[][4] = {{-0.1, 0.0, 0.0, 1.5},   {0.05, -0.02, 0.004, 1.3},
-                              {-0.2, 0.08, 0.0, 2.0},  {0.0, 0.0, 0.0, 2.0},
+  const double lenses[][4] = {{-0.1, 0.0, 0.0, 1.5},
+                              {0.05, -0.02, 0.004, 1.3},
+                              {-0.2, 0.08, 0.0, 2.0},
+                              {0.0, 0.0, 0.0, 2.0},
                               {0.3, 0.0, -0.05, 1.8}};
   for (const auto& k : lenses) {
     BuiltTable built(k[0], k[1], k[2], k[3]);
