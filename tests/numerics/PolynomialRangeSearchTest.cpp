@@ -64,13 +64,17 @@ TEST(FindMonotonicRange, EndsForNonFiniteInputs) {
   }
 }
 
-TEST(IsolateRoot, FailsWithoutTouchingTheBracket) {
+TEST(IsolateRoot, EnclosureAndFailures) {
   const double quartic[kRangePolynomialSize] = {1, 0, -3, 0, 1, 0};  // roots 0.618, 1.618
   for (const auto& ab : {std::pair<double, double>{0.7, 0.9}, {0.0, kInf}, {kNaN, 1.0}}) {
     double lo = -7.0, hi = -7.0;
     EXPECT_EQ(IsolateRoot(quartic, ab.first, ab.second, &lo, &hi), 0) << ab.first;
     EXPECT_EQ(lo + hi, -14.0);
   }
+  // Near the midpoint only the quartic term lifts the upper bound of the enclosure to zero.
+  const double lifted[kRangePolynomialSize] = {1, 0, -5.5, -3.0, 3.2, 0};
+  double lo = 0.0, hi = 0.0;
+  EXPECT_EQ(IsolateRoot(lifted, 0.89, 1.83, &lo, &hi), 1);
   const double signs[][kRangePolynomialSize + 1] = {{1, 0, -2, 0, 3, 0, 2},
                                                     {0, 0, 0, 0, 0, 0, 0},
                                                     {1, -1, 1, -1, 1, -1, 5},

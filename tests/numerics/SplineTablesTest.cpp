@@ -56,10 +56,13 @@ TEST(BuildRadialTable, EdgesOfTheTable) {
   BuiltTable overflowing(0.0, 0.0, 1e300, 1000.0);
   EXPECT_EQ(overflowing.table.count, 4);
   InverseRadialScale(overflowing.table, 10.0, &scale);  // must stay inside the arrays
-  RadialTable unbuilt;  // nothing tabulated: no lookup, the identity ratio
+  RadialTable unbuilt;  // nothing tabulated: the identity, with nothing in range
   ResetRadialTable(unbuilt);
   EXPECT_EQ(InverseRadialScale(unbuilt, 0.5, &scale), 0);
   EXPECT_EQ(scale, 1.0);
+  int32_t inRange = -1;
+  EXPECT_EQ(RadialFactor(unbuilt, 0.005, &inRange), 1.0);
+  EXPECT_EQ(inRange, 0);
 }
 
 TEST(BuildRadialTable, AllocationFailureLeavesAReleasableTable) {
