@@ -76,6 +76,16 @@ const std::vector<OptionDef>& EffectOptionDefs() {
   return accepted;
 }
 
+const std::vector<OptionDef>& RenderOptionDefs() {
+  static const std::vector<OptionDef> accepted = [] {
+    std::vector<OptionDef> all = EffectOptionDefs();
+    all.insert(all.end(), {{"frames", true}, {"threads", true}, {"depth", true}, {"raw-channels", false},
+                           {"skip-existing", false}, {"module", true}});
+    return all;
+  }();
+  return accepted;
+}
+
 void ApplyEffectOptions(const ParsedArguments& parsed, const std::vector<Control>& controls,
                         ControlSettings& settings) {
   for (const auto& o : parsed.options)

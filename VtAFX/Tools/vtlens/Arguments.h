@@ -33,6 +33,10 @@ bool HasOption(const ParsedArguments& parsed, const std::string& name);
 // stmap: --lens-model, --distort-mode, --filter, --set, --preset.
 const std::vector<OptionDef>& EffectOptionDefs();
 
+// Everything `render` accepts: the effect options and its own. `farm` accepts the same and
+// hands them on to the render each task runs.
+const std::vector<OptionDef>& RenderOptionDefs();
+
 // Applies the effect options in `parsed` to `settings`: presets first (in order), then the
 // popups and --set assignments in command-line order. Throws usage errors.
 void ApplyEffectOptions(const ParsedArguments& parsed, const std::vector<Control>& controls,

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <mutex>
 #include <thread>
+#include <unistd.h>
 
 #include "Arguments.h"
 #include "Commands.h"
@@ -75,9 +76,7 @@ FrameStats RenderFrame(const harness::EffectInstance& instance, const RenderJob&
 }  // namespace
 
 int RunRender(const std::vector<std::string>& args) {
-  std::vector<OptionDef> accepted = EffectOptionDefs();
-  accepted.insert(accepted.end(), {{"frames", true}, {"threads", true}, {"depth", true}, {"raw-channels", false}, {"module", true}});
-  ParsedArguments parsed = ParseArguments(args, accepted);
+  ParsedArguments parsed = ParseArguments(args, RenderOptionDefs());
   if (parsed.positional.size() != 2) throw UsageError("render takes INPUT and OUTPUT");
 
   RenderJob job;
@@ -108,6 +107,18 @@ int RunRender(const std::vector<std::string>& args) {
     job.timed = true;
   } else {
     job.frames.push_back(0);
+  }
+  // A rerun after an interruption (a farm task requeued, a killed render) resumes where it
+  // stopped: outputs are only ever put in place complete, so one that exists is finished.
+  if (HasOption(parsed, "skip-existing")) {
+    size_t all = job.frames.size();
+    job.frames.erase(std::remove_if(job.frames.begin(), job.frames.end(), [&](long f) {
+                       return access(FramePath(job.output, job.outputPattern, f).c_str(), F_OK) == 0;
+                     }), job.frames.end());
+    if (job.frames.size() < all)
+      std::fprintf(stderr, "vtlens: %zu of %zu frames already exist, rendering %zu\n", all - job.frames.size(), all,
+                   job.frames.size());
+    if (job.frames.empty()) return 0;
   }
 
   std::string firstOutput = FramePath(job.output, job.outputPattern, job.frames.front());

@@ -11,6 +11,7 @@ int RunMap(const std::vector<std::string>& args);
 int RunStmap(const std::vector<std::string>& args);
 int RunInfo(const std::vector<std::string>& args);
 int RunDemo(const std::vector<std::string>& args);
+int RunFarm(const std::vector<std::string>& args);
 
 // The usage text printed by `vtlens help` and after a command-line mistake.
 const char* UsageText();

@@ -15,11 +15,12 @@ int Dispatch(const std::string& command, const std::vector<std::string>& args) {
   if (command == "stmap") return RunStmap(args);
   if (command == "info") return RunInfo(args);
   if (command == "demo") return RunDemo(args);
+  if (command == "farm") return RunFarm(args);
   if (command == "help" || command == "--help" || command == "-h") {
     std::fputs(UsageText(), stdout);
     return 0;
   }
-  throw UsageError("unknown command \"" + command + "\"; the commands are render, map, stmap, info, demo");
+  throw UsageError("unknown command \"" + command + "\"; the commands are render, map, stmap, info, demo, farm");
 }
 
 }  // namespace

@@ -4,9 +4,10 @@ const char* UsageText() {
   return R"(vtlens: the Advanced Distortion lens effect outside the host
 
   vtlens render INPUT OUTPUT [effect options] [--frames A-B] [--threads N]
-                [--depth 8|16|32] [--raw-channels]
+                [--depth 8|16|32] [--raw-channels] [--skip-existing]
       Renders an image, or a sequence when INPUT and OUTPUT hold #### or %04d and
       --frames gives the frames, through the effect module as the host would.
+      --skip-existing leaves frames whose output file exists as they are.
   vtlens map [effect options] --layer WxH [--frame N] [--points FILE]
              (--space normalised --direction distort|undistort | --to source|output)
       Maps points, one "x y" or "x,y" a line (from FILE or stdin), printing "X Y V".
@@ -17,6 +18,12 @@ const char* UsageText() {
       Lists the effect's property list and its controls.
   vtlens demo [--out DIR]
       Distorts and restores a generated test chart and writes the pictures.
+  vtlens farm slurm INPUT OUTPUT --frames A-B [render options] [--chunk N]
+                    [--partition P] [--time T] [--cpus-per-task N] [--script FILE]
+                    [--force] [--submit]
+      Writes a Slurm array script (default OUTPUT's folder/NAME.sbatch), one task per
+      N frames (default 10), presets copied beside it, logs in NAME.logs/; tasks skip
+      finished frames unless --force. --submit hands it to sbatch, printing the job id.
 
 effect options:
   --lens-model V, --distort-mode V, --filter V   popup entry text or 1-based number
