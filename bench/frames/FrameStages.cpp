@@ -6,7 +6,7 @@
 #include "Host/RenderSetUp.h"
 #include "Resampling/FilterKernelTables.h"
 #include "Resampling/FloatPacket.h"
-#include "Resampling/RowCallbacks.h"
+#include "Host/RowCallbacks.h"
 
 namespace stages {
 
@@ -91,7 +91,8 @@ bool ResampleFrame(const RenderContext& context, const harness::Image& input,
   world.rowbytes = input.width * pixelBytes;
   SampleSource source;
   DescribeInput(context, world, input.pixels.data(), static_cast<int32_t>(input.depth), source);
-  const BatchedSampler sampler = SamplerForFilter(context.filterType);
+  const int32_t bits = static_cast<int32_t>(input.depth);
+  const BatchedSampler sampler = context.plan.samplers[bits == 8 ? 0 : bits == 16 ? 1 : 2];
 
   PointPacket positions;
   for (int32_t row = 0; row < map.height; ++row) {

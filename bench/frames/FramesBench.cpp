@@ -25,6 +25,7 @@
 #include "Harness.h"
 #include "Image.h"
 #include "OpenCvBaseline.h"
+#include "Resampling/CpuFeatures.h"
 #include "support/LoadedEffect.h"
 
 namespace {
@@ -55,6 +56,19 @@ constexpr Filter kFilters[] = {
     {3, "BiLinear", Interpolation::kLinear}, {4, "Lanczos2", Interpolation::kCubic},
     {5, "Lanczos3", Interpolation::kLanczos4}, {6, "Mitchell", Interpolation::kCubic}};
 constexpr int32_t kDefaultFilter = 4;  // "Lanczos-2", the control's default
+
+// The lens lanes' processor paths, forced through the feature word of the stages' own copy
+// of the effect (whole frames run in the loaded module, which takes the widest path).
+struct Path {
+  const char* name;
+  uint32_t features;
+};
+constexpr Path kPaths[] = {{"sse2", 0},
+                           {"avx2", kCpuFeatureSse41 | kCpuFeatureAvx2},
+                           {"avx512", kCpuFeatureSse41 | kCpuFeatureAvx2 | kCpuFeatureAvx512F}};
+bool PathAvailable(const Path& path) {
+  return (QueryCpuFeatures() & path.features) == path.features;
+}
 
 const char* LensName(Lens lens) {
   return lens == Lens::kDefault ? "default" : lens == Lens::kClosedForm ? "closed" : "identity";
@@ -256,8 +270,10 @@ void BM_Frame(benchmark::State& state, FrameCase c, std::string name) {
 // The mapping stage alone on one thread; beside it OpenCV's closed-form map of the same
 // radial model. For the closed-form lens the two maps should agree to float rounding: the
 // largest difference, in pixels, is reported as `map_diff`.
-void BM_Map(benchmark::State& state, Lens lens, Size size, std::string name) {
+void BM_Map(benchmark::State& state, Lens lens, Size size, Path path, std::string name) {
+  OverrideCpuFeatures(path.features);
   stages::ContextPtr context = stages::MakeContext(lens, kDefaultFilter, size.width, size.height);
+  OverrideCpuFeatures(QueryCpuFeatures());
   if (!context) {
     state.SkipWithError("cannot set up a render context");
     return;
@@ -345,7 +361,11 @@ void Add(const std::string& name, Args&&... args) {
 void Register(bool all) {
   for (Lens lens : kLenses) {
     for (Size size : kSizes) {
-      Add(std::string("Map/") + LensName(lens) + "/" + SizeName(size), BM_Map, lens, size);
+      for (const Path& path : kPaths) {
+        if (!PathAvailable(path)) continue;
+        Add(std::string("Map/") + LensName(lens) + "/" + SizeName(size) + "/" + path.name, BM_Map,
+            lens, size, path);
+      }
     }
   }
   for (Size size : kSizes) {

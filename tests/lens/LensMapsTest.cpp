@@ -78,7 +78,8 @@ std::vector<LensCase> Lenses() {
       {"merged", Slots(kModelAnamorphicMerged6, kMerged, 2.0), 16.0 / 9.0},
       {"std merged", Slots(kModelStdAnamorphicMerged6, kMerged, 1.33), 1.6},
   };
-  for (ModelKind kind = kModelFisheyeStereographic; kind <= kModelFisheyeOrthographic; ++kind) {
+  for (const ModelKind kind : {kModelFisheyeStereographic, kModelFisheyeEquidistant,
+                               kModelFisheyeEquisolid, kModelFisheyeOrthographic}) {
     lenses.push_back({"fisheye", Slots(kind, kFisheye), 16.0 / 9.0});
     lenses.push_back({"fisheye strong", Slots(kind, kFisheyeStrong), 16.0 / 9.0});
     lenses.push_back({"fisheye simple", Slots(kind, kFisheyeSimple), 1.85});
@@ -99,8 +100,8 @@ TEST(LensMapsGolden, MatchesTheGoldenValues) {
         const Point2 q =
             distort ? Distort(model, p, scale, &valid) : Undistort(model, p, scale, &valid);
         const std::string what = std::string(lens.what) + " kind " +
-                                 std::to_string(lens.params.kind) + " at " + std::to_string(p.x) +
-                                 (distort ? " distort" : " undistort");
+                                 std::to_string(static_cast<int>(lens.params.kind)) + " at " +
+                                 std::to_string(p.x) + (distort ? " distort" : " undistort");
         golden.Add(what + " x", q.x);
         golden.Add(what + " y", q.y);
         golden.Add(what + " valid", valid);

@@ -59,7 +59,8 @@ TEST(LensModel, IdentityTestPerKind) {
 
 TEST(LensModel, KindsOutsideTheTableAreIdentityAndInstallNothing) {
   const Point2 points[] = {{0.25, -0.75}, {kNaN, 1.0}, {-kInf, kInf}, {1e300, -0.0}};
-  for (const ModelKind kind : {-1, 0, 13, INT_MAX, INT_MIN}) {
+  for (const ModelKind kind : {ModelKind{-1}, ModelKind{0}, ModelKind{13}, ModelKind{INT_MAX},
+                               ModelKind{INT_MIN}}) {
     LensModel model;
     LensParams params = NeutralParams(kModelRadial4);
     params.coef[0] = 0.5;  // coefficients of another kind must not matter
@@ -85,8 +86,9 @@ TEST(LensModel, KindsOutsideTheTableAreIdentityAndInstallNothing) {
 // hanging and must always write its validity.
 TEST(LensModel, EveryKindSurvivesNonFiniteAndHugeInput) {
   LensParams strong[12];
-  for (ModelKind kind = 1; kind <= 12; ++kind) {
-    LensParams& p = strong[kind - 1];
+  for (int32_t k = 1; k <= 12; ++k) {
+    const ModelKind kind = static_cast<ModelKind>(k);
+    LensParams& p = strong[k - 1];
     p = NeutralParams(kind);
     for (int i = 0; i < 3; ++i) {
       p.coef[i] = -0.9 + 0.7 * i;
@@ -97,10 +99,11 @@ TEST(LensModel, EveryKindSurvivesNonFiniteAndHugeInput) {
   strong[0].eccentricity = -0.5;
   const Point2 points[] = {{kNaN, 0.0},    {0.0, kNaN},       {kInf, 1.0}, {-kInf, -kInf},
                            {1e300, 1e300}, {-1e-300, 5e-324}, {0.0, 0.0},  {3.0, -2.0}};
-  for (ModelKind kind = 1; kind <= 12; ++kind) {
+  for (int32_t k = 1; k <= 12; ++k) {
+    const ModelKind kind = static_cast<ModelKind>(k);
     for (const double aspect : {1.0, 2.0}) {
       LensModel model;
-      SetParameters(model, strong[kind - 1], aspect);
+      SetParameters(model, strong[k - 1], aspect);
       for (const Point2& p : points) {
         int32_t valid = -1;
         Distort(model, p, 1.0, &valid);
@@ -118,7 +121,8 @@ TEST(LensModel, EveryKindSurvivesNonFiniteAndHugeInput) {
 // Render threads map through one record at once; the results must be those of a single
 // thread, bit for bit.
 TEST(LensModel, ConcurrentMappingMatchesSequential) {
-  for (ModelKind kind = 1; kind <= 12; ++kind) {
+  for (int32_t k = 1; k <= 12; ++k) {
+    const ModelKind kind = static_cast<ModelKind>(k);
     LensParams params = NeutralParams(kind);
     params.quadratic = -0.05;
     params.cubic = 0.01;

@@ -6,10 +6,16 @@
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
+#include <ostream>
 #include <utility>
 #include <vector>
 
 #include "Lens/LensModel.h"
+
+// Kinds print as their numbers in test messages.
+inline std::ostream& operator<<(std::ostream& out, ModelKind kind) {
+  return out << static_cast<int>(kind);
+}
 
 // Parameters of `kind` with every coefficient neutral (scales 1, everything else 0).
 inline LensParams NeutralParams(ModelKind kind) {

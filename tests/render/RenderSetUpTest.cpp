@@ -74,14 +74,14 @@ TEST(FillLensParams, EveryLensModelReadsItsOwnSlidersInOrder) {
                       {22, 67.25 * kDegree}}});
   }
   for (int32_t choice = 9; choice <= 12; ++choice) {
-    cases.push_back({choice, choice, Range(70, 6), {{0, 70.25}, {5, 75.25}, {6, 0.0}, {7, 0.0}}});
+    cases.push_back({choice, static_cast<ModelKind>(choice), Range(70, 6), {{0, 70.25}, {5, 75.25}, {6, 0.0}, {7, 0.0}}});
   }
   for (const ChoiceCase& c : cases) {
     LensParams params{};
     ResetLensParams(params);
     LoggingReader reader;
     FillLensParams(c.choice, Read, &reader, params);
-    EXPECT_EQ(params.kind, c.kind) << c.choice;
+    EXPECT_TRUE(params.kind == c.kind) << c.choice;
     EXPECT_EQ(reader.reads, c.reads) << c.choice;
     for (const Slot& slot : c.coef) {
       EXPECT_EQ(params.coef[slot.index], slot.value) << c.choice << " slot " << slot.index;
@@ -96,7 +96,7 @@ TEST(FillLensParams, ClassicTakesThousandthsAndItsShapeSliders) {
   ResetLensParams(params);
   LoggingReader reader;
   FillLensParams(1, Read, &reader, params);
-  EXPECT_EQ(params.kind, kModelClassic);
+  EXPECT_TRUE(params.kind == kModelClassic);
   EXPECT_EQ(reader.reads, Range(11, 5));
   EXPECT_EQ(params.quadratic, 11.25 * 0.001);
   EXPECT_EQ(params.cubic, 12.25 * 0.001);
@@ -110,10 +110,10 @@ TEST(FillLensParams, AnyOtherChoiceReadsNothing) {
   for (int32_t choice : {0, -1, 13, 1000}) {
     LensParams params{};
     ResetLensParams(params);
-    params.kind = -1;
+    params.kind = ModelKind::None;
     LoggingReader reader;
     FillLensParams(choice, Read, &reader, params);
-    EXPECT_EQ(params.kind, -1);
+    EXPECT_TRUE(params.kind == ModelKind::None);
     EXPECT_TRUE(reader.reads.empty());
   }
 }

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "Host/RenderSetUp.h"
-#include "Resampling/RowCallbacks.h"
+#include "Host/RowCallbacks.h"
 #include "ToolError.h"
 
 namespace {
@@ -85,7 +85,7 @@ MappedPoint MapToOutput(const RenderContext& context, double x, double y) {
   int32_t valid = 0;
   Point2 mapped;
   const FrameTransform* outputFrame;
-  if (context.distortMode == 2) {
+  if (context.plan.distortMode == DistortMode::ApplyWF2) {
     // The render undistorts the output position and zooms; undo the zoom, then distort.
     const FrameTransform& in = context.undistortedFrame;
     Point2 n{(x * in.toNormScale[0] + in.toNormOffset[0]) * context.invZoom,

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "AE_Effect.h"
+#include "Lens/LensModelTable.h"
 
 constexpr PF_ParamIndex kParamInput = 0;  // the input layer, supplied by the host
 constexpr PF_ParamIndex kParamLensModel = 1;
@@ -54,3 +55,23 @@ constexpr PF_ParamIndex kParamFisheyeGroupEnd = 76;
 
 // Parameters in all, the input layer included.
 constexpr PF_ParamIndex kParamCount = 77;
+
+// Where each coefficient family's controls sit: its group start and its first slider.
+struct FamilyParams {
+  PF_ParamIndex group;
+  PF_ParamIndex firstSlider;
+};
+
+// By ModelFamily.
+constexpr FamilyParams kFamilyParams[kModelFamilyCount] = {
+    {kParamClassicGroup, kParamClassicDistortion},
+    {kParamSquashGroup, kParamSquashFirst},
+    {kParamRadial4Group, kParamRadial4First},
+    {kParamMergedAnamorphicGroup, kParamMergedAnamorphicFirst},
+    {kParamAnamorphicGroup, kParamAnamorphicFirst},
+    {kParamFisheyeGroup, kParamFisheyeFirst},
+};
+
+constexpr const FamilyParams& ParamsOf(ModelFamily family) {
+  return kFamilyParams[static_cast<int32_t>(family)];
+}

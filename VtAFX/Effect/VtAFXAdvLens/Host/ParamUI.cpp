@@ -7,21 +7,8 @@ namespace {
 
 // The group holding the coefficients of Lens Model choice `value`; 0 when there is none.
 PF_ParamIndex GroupOfLensModel(PF_ParamValue value) {
-  switch (value) {
-    case 1: return kParamClassicGroup;
-    case 2: return kParamSquashGroup;
-    case 3:
-    case 4: return kParamRadial4Group;
-    case 5:
-    case 6: return kParamMergedAnamorphicGroup;
-    case 7:
-    case 8: return kParamAnamorphicGroup;
-    case 9:
-    case 10:
-    case 11:
-    case 12: return kParamFisheyeGroup;
-    default: return 0;
-  }
+  const LensModelEntry* entry = LensModelAtPopup(value);
+  return entry ? ParamsOf(entry->family).group : 0;
 }
 
 }  // namespace

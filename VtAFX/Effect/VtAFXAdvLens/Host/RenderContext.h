@@ -8,6 +8,7 @@
 #include "AE_Effect.h"
 #include "AE_EffectCBSuites.h"
 #include "Host/FrameTransform.h"
+#include "Host/RenderPlan.h"
 #include "Lens/LensModel.h"
 #include "Resampling/FilterKernelTables.h"
 
@@ -38,6 +39,7 @@ struct RenderContext {
   const FilterKernelTable* kernelLanczos2;
   const FilterKernelTable* kernelLanczos3;
   const FilterKernelTable* kernelMitchell;
+  RenderPlan plan;  // the choices above resolved into what the row callbacks call
 
   // Written by smart render; valid only while that render runs.
   PF_InData* inData;

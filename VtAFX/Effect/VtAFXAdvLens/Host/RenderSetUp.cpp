@@ -4,6 +4,7 @@
 
 #include "Host/FrameTransform.h"
 #include "Host/ParamIndices.h"
+#include "Host/RenderPlan.h"
 #include "Resampling/CpuFeatures.h"
 
 namespace {
@@ -19,17 +20,6 @@ void ReadSliders(SliderReader read, void* refcon, int32_t firstParam, int32_t co
   for (int32_t i = 0; i < count; ++i) slots[i] = read(refcon, firstParam + i);
 }
 
-// The anamorphic layouts: `polyCount` polynomial coefficients, the two centre slots
-// (zero), then horizontal scale, vertical scale and the rotation, which is typed in degrees.
-void ReadAnamorphicSliders(SliderReader read, void* refcon, int32_t firstParam,
-                           int32_t polyCount, double* coef) {
-  ReadSliders(read, refcon, firstParam, polyCount, coef);
-  coef[polyCount + 2] = read(refcon, firstParam + polyCount);
-  coef[polyCount + 3] = read(refcon, firstParam + polyCount + 1);
-  coef[polyCount + 4] = read(refcon, firstParam + polyCount + 2) * kRadiansPerDegree;
-  coef[polyCount] = coef[polyCount + 1] = 0.0;
-}
-
 double ReadFromArray(void* refcon, int32_t index) {
   return static_cast<const double*>(refcon)[index];
 }
@@ -38,49 +28,31 @@ double ReadFromArray(void* refcon, int32_t index) {
 
 void FillLensParams(int32_t lensModelChoice, SliderReader read, void* refcon,
                     LensParams& params) {
-  double* coef = params.coef;
-  switch (lensModelChoice) {
-    case 1:
-      params.kind = kModelClassic;
-      params.quadratic = read(refcon, kParamClassicDistortion) * kClassicSliderScale;
-      params.cubic = read(refcon, kParamClassicCubic) * kClassicSliderScale;
-      params.quartic = read(refcon, kParamClassicQuartic) * kClassicSliderScale;
-      params.eccentricity = read(refcon, kParamClassicEccentricity);
-      params.vScale = read(refcon, kParamClassicVerticalScale);
-      break;
-    case 2:
-      params.kind = kModelRadialSquash;
-      ReadSliders(read, refcon, kParamSquashFirst, 5, coef);
-      coef[5] = coef[6] = 0.0;
-      break;
-    case 3:
-    case 4:
-      params.kind = lensModelChoice == 3 ? kModelRadial4 : kModelStdRadial4;
-      ReadSliders(read, refcon, kParamRadial4First, 6, coef);
-      coef[6] = coef[7] = 0.0;
-      break;
-    case 5:
-    case 6:
-      params.kind = lensModelChoice == 5 ? kModelAnamorphicMerged6 : kModelStdAnamorphicMerged6;
-      ReadAnamorphicSliders(read, refcon, kParamMergedAnamorphicFirst, 9, coef);
-      break;
-    case 7:
-    case 8:
-      params.kind = lensModelChoice == 7 ? kModelAnamorphic6 : kModelStdAnamorphic6;
-      ReadAnamorphicSliders(read, refcon, kParamAnamorphicFirst, 18, coef);
-      break;
-    case 9:
-    case 10:
-    case 11:
-    case 12:
-      // The four fisheye projections are kinds 9 to 12 in popup order.
-      params.kind = lensModelChoice;
-      ReadSliders(read, refcon, kParamFisheyeFirst, 6, coef);
-      coef[6] = coef[7] = 0.0;
-      break;
-    default:
-      break;
+  const LensModelEntry* entry = LensModelAtPopup(lensModelChoice);
+  if (!entry) return;
+  params.kind = entry->kind;
+  const PF_ParamIndex first = ParamsOf(entry->family).firstSlider;
+  if (entry->family == ModelFamily::Classic) {
+    params.quadratic = read(refcon, kParamClassicDistortion) * kClassicSliderScale;
+    params.cubic = read(refcon, kParamClassicCubic) * kClassicSliderScale;
+    params.quartic = read(refcon, kParamClassicQuartic) * kClassicSliderScale;
+    params.eccentricity = read(refcon, kParamClassicEccentricity);
+    params.vScale = read(refcon, kParamClassicVerticalScale);
+    return;
   }
+  // Sliders in parameter order; the centre slots are the caller's frame transforms' job.
+  const CoefLayout& layout = LayoutOf(entry->family);
+  double* coef = params.coef;
+  ReadSliders(read, refcon, first, layout.sliders, coef);
+  const int32_t centre = layout.centreSlot;
+  if (layout.trailingSliders > 0) {
+    // Horizontal and vertical scale, then the rotation, which is typed in degrees.
+    const PF_ParamIndex next = first + layout.sliders;
+    coef[centre + 2] = read(refcon, next);
+    coef[centre + 3] = read(refcon, next + 1);
+    coef[centre + 4] = read(refcon, next + 2) * kRadiansPerDegree;
+  }
+  coef[centre] = coef[centre + 1] = 0.0;
 }
 
 PF_Err SetUpRenderContext(const RenderParameterValues& values, SliderReader read,
@@ -100,7 +72,7 @@ PF_Err SetUpRenderContext(const RenderParameterValues& values, SliderReader read
 
   LensParams params{};
   ResetLensParams(params);
-  params.kind = -1;  // identity unless the choice names a model
+  params.kind = ModelKind::None;  // identity unless the choice names a model
   params.squeeze = context.squeeze;
   FillLensParams(context.lensModelChoice, read, refcon, params);
 
@@ -120,6 +92,7 @@ PF_Err SetUpRenderContext(const RenderParameterValues& values, SliderReader read
                        context.lensCenter, context.undistortedFrame, context.distortedFrame);
   context.outputRect = DistortedExtent(context.distortedFrame);
   context.invZoom = 1.0 / context.zoom;
+  PlanRender(context);
   return err;
 }
 

@@ -4,7 +4,7 @@
 #include "AE_GeneralPlug.h"
 #include "Host/AEGP_SuiteHandler.h"
 #include "Host/SuiteAccess.h"
-#include "Resampling/RowCallbacks.h"
+#include "Host/RowCallbacks.h"
 
 namespace {
 

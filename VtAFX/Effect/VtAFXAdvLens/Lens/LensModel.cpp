@@ -2,47 +2,26 @@
 
 #include <cmath>
 
+#include "Lens/LensModelTable.h"
 #include "Lens/ModelFamilies.h"
 
 namespace {
 
-// True when coef[first..last] are all exactly 0. NaN is not 0, so a NaN coefficient makes
-// the model count as non-identity: mapping it then shows the NaN instead of hiding it.
-bool CoefsZero(const LensParams& params, int first, int last) {
-  for (int i = first; i <= last; ++i) {
-    if (!(params.coef[i] == 0.0)) {
-      return false;
-    }
-  }
-  return true;
-}
-
+// Exact comparisons: NaN equals nothing, so a NaN coefficient makes the model count as
+// non-identity, and mapping it then shows the NaN instead of hiding it.
 int32_t IsIdentityParams(const LensParams& p) {
-  const double* c = p.coef;
-  switch (p.kind) {
-    case kModelClassic:
-      return p.quadratic == 0.0 && p.cubic == 0.0 && p.quartic == 0.0 && p.hCenter == 0.0 &&
-             p.vCenter == 0.0 && p.vScale == 1.0;
-    case kModelRadial4:
-    case kModelStdRadial4:
-      return CoefsZero(p, 0, 7);
-    case kModelAnamorphic6:
-    case kModelStdAnamorphic6:
-      return CoefsZero(p, 0, 19) && c[20] == 1.0 && c[21] == 1.0 && c[22] == 0.0;
-    case kModelRadialSquash:
-      return CoefsZero(p, 0, 2) && c[3] == 1.0 && c[4] == 1.0 && c[5] == 0.0 && c[6] == 0.0;
-    case kModelAnamorphicMerged6:
-    case kModelStdAnamorphicMerged6:
-      return CoefsZero(p, 0, 10) && c[11] == 1.0 && c[12] == 1.0 && c[13] == 0.0;
-    case kModelFisheyeStereographic:
-    case kModelFisheyeEquidistant:
-    case kModelFisheyeEquisolid:
-    case kModelFisheyeOrthographic:
-      // Even with neutral coefficients a fisheye maps a fisheye image to a rectilinear one.
-      return 0;
-    default:
-      return 1;  // unknown kinds map nothing, so they must leave points where they are
+  const LensModelEntry* entry = LensModelOfKind(p.kind);
+  if (!entry) return 1;  // unknown kinds map nothing, so they must leave points where they are
+  if (entry->family == ModelFamily::Classic) {
+    return p.quadratic == 0.0 && p.cubic == 0.0 && p.quartic == 0.0 && p.hCenter == 0.0 &&
+           p.vCenter == 0.0 && p.vScale == 1.0;
   }
+  const CoefLayout& layout = LayoutOf(entry->family);
+  if (layout.neutralSlots == 0) return 0;
+  for (int32_t i = 0; i < layout.neutralSlots; ++i) {
+    if (!(p.coef[i] == layout.neutral[i])) return 0;
+  }
+  return 1;
 }
 
 void ReleaseTables(LensModel& model) {
@@ -73,7 +52,7 @@ LensModel::LensModel()
       cosRot(1.0),
       sinRot(0.0) {
   ResetLensParams(params);
-  params.kind = -1;
+  params.kind = ModelKind::None;
   ResetRadialTable(radialTable);
   ResetRadialTable(negativeRadialTable);
 }
@@ -131,29 +110,24 @@ void SetParameters(LensModel& model, const LensParams& params, double aspect) {
 }
 
 void PrepareKind(LensModel& model) {
-  const ModelKind kind = model.params.kind;
-  if (kind < kModelClassic || kind > kModelFisheyeOrthographic) {
-    return;
-  }
-  if (kind != kModelClassic) {
-    SetModelFrame(model);
-  }
-  switch (kind) {
-    case kModelClassic:
+  const LensModelEntry* entry = LensModelOfKind(model.params.kind);
+  if (!entry) return;
+  switch (entry->family) {
+    case ModelFamily::Classic:
       PrepareClassicKind(model);
       break;
-    case kModelRadial4:
-    case kModelRadialSquash:
-    case kModelStdRadial4:
+    case ModelFamily::RadialSquash:
+    case ModelFamily::Radial4:
+      SetModelFrame(model);
       PrepareRadialKind(model);
       break;
-    case kModelAnamorphic6:
-    case kModelAnamorphicMerged6:
-    case kModelStdAnamorphic6:
-    case kModelStdAnamorphicMerged6:
+    case ModelFamily::MergedAnamorphic:
+    case ModelFamily::Anamorphic:
+      SetModelFrame(model);
       PrepareAnamorphicKind(model);
       break;
-    default:
+    case ModelFamily::Fisheye:
+      SetModelFrame(model);
       PrepareFisheyeKind(model);
       break;
   }

@@ -11,20 +11,37 @@
 
 #include "Numerics/RadialTable.h"
 
-// The lens model kinds. The "Lens Model" popup lists them in another order.
-typedef int32_t ModelKind;
-constexpr ModelKind kModelClassic = 1;
-constexpr ModelKind kModelRadial4 = 2;
-constexpr ModelKind kModelAnamorphic6 = 3;
-constexpr ModelKind kModelRadialSquash = 4;
-constexpr ModelKind kModelAnamorphicMerged6 = 5;
-constexpr ModelKind kModelStdRadial4 = 6;
-constexpr ModelKind kModelStdAnamorphic6 = 7;
-constexpr ModelKind kModelStdAnamorphicMerged6 = 8;
-constexpr ModelKind kModelFisheyeStereographic = 9;
-constexpr ModelKind kModelFisheyeEquidistant = 10;
-constexpr ModelKind kModelFisheyeEquisolid = 11;
-constexpr ModelKind kModelFisheyeOrthographic = 12;
+// The lens model kinds. The "Lens Model" popup lists them in another order (see
+// LensModelTable.h). Stored projects carry the popup position, not these numbers, but the
+// numbers are the lens library's own, so they stay as they are.
+enum class ModelKind : int32_t {
+  None = -1,  // no model chosen: the identity
+  Classic = 1,
+  Radial4 = 2,
+  Anamorphic6 = 3,
+  RadialSquash = 4,
+  AnamorphicMerged6 = 5,
+  StdRadial4 = 6,
+  StdAnamorphic6 = 7,
+  StdAnamorphicMerged6 = 8,
+  FisheyeStereographic = 9,
+  FisheyeEquidistant = 10,
+  FisheyeEquisolid = 11,
+  FisheyeOrthographic = 12,
+};
+// Short names for the kinds.
+constexpr ModelKind kModelClassic = ModelKind::Classic;
+constexpr ModelKind kModelRadial4 = ModelKind::Radial4;
+constexpr ModelKind kModelAnamorphic6 = ModelKind::Anamorphic6;
+constexpr ModelKind kModelRadialSquash = ModelKind::RadialSquash;
+constexpr ModelKind kModelAnamorphicMerged6 = ModelKind::AnamorphicMerged6;
+constexpr ModelKind kModelStdRadial4 = ModelKind::StdRadial4;
+constexpr ModelKind kModelStdAnamorphic6 = ModelKind::StdAnamorphic6;
+constexpr ModelKind kModelStdAnamorphicMerged6 = ModelKind::StdAnamorphicMerged6;
+constexpr ModelKind kModelFisheyeStereographic = ModelKind::FisheyeStereographic;
+constexpr ModelKind kModelFisheyeEquidistant = ModelKind::FisheyeEquidistant;
+constexpr ModelKind kModelFisheyeEquisolid = ModelKind::FisheyeEquisolid;
+constexpr ModelKind kModelFisheyeOrthographic = ModelKind::FisheyeOrthographic;
 
 // Slots of `LensParams::coef`.
 constexpr int32_t kLensCoefCount = 23;

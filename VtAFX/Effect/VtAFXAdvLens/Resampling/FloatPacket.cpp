@@ -19,9 +19,7 @@
 
 namespace {
 
-int32_t Limit(int32_t count) {
-  return count < 0 ? 0 : count > kPacketCapacity ? kPacketCapacity : count;
-}
+int32_t Limit(int32_t count) { return ClampPacketCount(count); }
 
 // End of the computed elements: whole steps of 8 covering the count.
 int32_t StepEnd(int32_t count) { return (Limit(count) + 7) & ~7; }

@@ -23,6 +23,15 @@
 
 constexpr int32_t kPacketCapacity = 64;
 
+// A count as every packet operation takes it: below 0 as 0, above 64 as 64.
+constexpr int32_t ClampPacketCount(int32_t count) {
+  return count < 0 ? 0 : count > kPacketCapacity ? kPacketCapacity : count;
+}
+
+// The source position of a pixel the lens model cannot map, in both axes: 2^28, far outside
+// any input, so every filter makes the pixel transparent.
+constexpr float kUnmappedPosition = 268435456.0f;
+
 // Up to 64 floats. Element i lives in slots[firstSlot + i]; firstSlot puts element 0 on the
 // first 32-byte boundary inside `slots`, which depends on the record's own address, so a
 // packet is never copied bytewise: copying takes the count and the elements only.

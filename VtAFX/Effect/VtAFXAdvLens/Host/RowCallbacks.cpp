@@ -1,12 +1,10 @@
-#include "Resampling/RowCallbacks.h"
+#include "Host/RowCallbacks.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
 
-#include "Resampling/FilterKernelTables.h"
-#include "Resampling/BatchedSamplers.h"
 
 namespace {
 
@@ -17,6 +15,7 @@ struct Depth;
 template <>
 struct Depth<PF_Pixel8> {
   static constexpr int32_t kBitsPerChannel = 8;
+  static constexpr SampleDepth kDepth = SampleDepth::Bits8;
   static PF_Err PixelData(const RenderContext& context, PF_Pixel8** base) {
     return context.inData->utils->get_pixel_data8(context.inputWorld, nullptr, base);
   }
@@ -28,6 +27,7 @@ struct Depth<PF_Pixel8> {
 template <>
 struct Depth<PF_Pixel16> {
   static constexpr int32_t kBitsPerChannel = 16;
+  static constexpr SampleDepth kDepth = SampleDepth::Bits16;
   static PF_Err PixelData(const RenderContext& context, PF_Pixel16** base) {
     return context.inData->utils->get_pixel_data16(context.inputWorld, nullptr, base);
   }
@@ -39,6 +39,7 @@ struct Depth<PF_Pixel16> {
 template <>
 struct Depth<PF_PixelFloat> {
   static constexpr int32_t kBitsPerChannel = 32;
+  static constexpr SampleDepth kDepth = SampleDepth::Bits32;
   static PF_Err PixelData(const RenderContext& context, PF_PixelFloat** base) {
     return context.pixelDataSuite->get_pixel_data_float(context.inputWorld, nullptr, base);
   }
@@ -47,37 +48,6 @@ struct Depth<PF_PixelFloat> {
     context.subpixelSampleFloat(context.effectRef, x, y, &context.samplingParams, out);
   }
 };
-
-// The kernel geometry of `filterType`; filters without a table leave it zero, which the
-// kernel sampler renders as transparent for an unknown filter.
-void SetKernelGeometry(const RenderContext& context, SampleSource& source) {
-  int32_t taps = 0;
-  int32_t tapOffset = 0;
-  int32_t blockStride = 0;
-  const FilterKernelTable* table = nullptr;
-  switch (context.filterType) {
-    case 4:
-      taps = kLanczos2Taps, tapOffset = kLanczos2TapOffset, blockStride = kLanczos2BlockStride;
-      table = context.kernelLanczos2;
-      break;
-    case 5:
-      taps = kLanczos3Taps, tapOffset = kLanczos3TapOffset, blockStride = kLanczos3BlockStride;
-      table = context.kernelLanczos3;
-      break;
-    case 6:
-      taps = kMitchellTaps, tapOffset = kMitchellTapOffset, blockStride = kMitchellBlockStride;
-      table = context.kernelMitchell;
-      break;
-    default:
-      return;
-  }
-  source.tapsX = source.tapsY = taps;
-  source.tapOffsetX = source.tapOffsetY = tapOffset;
-  source.phases = static_cast<float>(kKernelPhases);
-  source.blockStride = static_cast<float>(blockStride);
-  source.weights = table;
-}
-
 
 // Whether the samplers' 32-bit pixel offsets reach every pixel of the input. An empty
 // input reaches nothing and fits.
@@ -93,7 +63,8 @@ PF_Err DistortRow(void* refcon, A_long y, Pixel* out) {
   const RenderContext& context = *static_cast<const RenderContext*>(refcon);
   const PF_EffectWorld& input = *context.inputWorld;
   const PF_EffectWorld& output = *context.outputWorld;
-  const bool builtIn = context.filterType == 1;
+  const RenderPlan& plan = context.plan;
+  const bool builtIn = plan.filterType == FilterType::BuiltIn;
 
   SampleSource source{};
   BatchedSampler sampler = nullptr;
@@ -105,7 +76,7 @@ PF_Err DistortRow(void* refcon, A_long y, Pixel* out) {
       return PF_Err_OUT_OF_MEMORY;
     }
     DescribeInput(context, input, base, Depth<Pixel>::kBitsPerChannel, source);
-    sampler = SamplerForFilter(context.filterType);
+    sampler = plan.samplers[static_cast<int32_t>(Depth<Pixel>::kDepth)];
   }
 
   PointPacket outputPositions;
@@ -120,7 +91,7 @@ PF_Err DistortRow(void* refcon, A_long y, Pixel* out) {
     const int32_t n = outputPositions.x.count;
     Ramp(outputPositions.x, static_cast<float>(start + output.origin_x), 1.0f);
     Fill(outputPositions.y, rowY);
-    MapRunToSource(context, outputPositions, sourcePositions);
+    MapRunToSource(plan.mapping, outputPositions, sourcePositions);
     SubtractScalarInPlace(sourcePositions.x, inputOriginX);
     SubtractScalarInPlace(sourcePositions.y, inputOriginY);
 
@@ -142,12 +113,6 @@ PF_Err DistortRow(void* refcon, A_long y, Pixel* out) {
 }
 
 }  // namespace
-
-BatchedSampler SamplerForFilter(int32_t filterType) {
-  if (filterType == 2) return SampleNearest;
-  if (filterType == 3) return SampleBilinear;
-  return SampleKernel;
-}
 
 void DescribeInput(const RenderContext& context, const PF_EffectWorld& input,
                    const void* pixels, int32_t bitsPerChannel, SampleSource& source) {
@@ -173,44 +138,14 @@ void DescribeInput(const RenderContext& context, const PF_EffectWorld& input,
       source.alphaMax = 1.0f;
       break;
   }
-  SetKernelGeometry(context, source);
-}
-
-void MapRunToSource(const RenderContext& context, const PointPacket& outputs,
-                    PointPacket& sources) {
-  // Like every packet operation, a count outside 0..64 is taken as the nearest bound.
-  const int32_t n = std::min(std::max(outputs.x.count, 0), kPacketCapacity);
-  const bool undistort = context.distortMode == 2;
-  const FrameTransform& from = undistort ? context.distortedFrame : context.undistortedFrame;
-  const FrameTransform& to = undistort ? context.undistortedFrame : context.distortedFrame;
-  for (int32_t k = 0; k < n; ++k) {
-    const double x = static_cast<double>(outputs.x[k]);
-    const double y = static_cast<double>(outputs.y[k]);
-    int32_t valid = 0;
-    Point2 mapped;
-    if (undistort) {
-      const Point2 normalised{x * from.toNormScale[0] + from.toNormOffset[0],
-                              y * from.toNormScale[1] + from.toNormOffset[1]};
-      mapped = Undistort(context.model, normalised, 1.0, &valid);
-      mapped.x = mapped.x * context.zoom;
-      mapped.y = mapped.y * context.zoom;
-    } else {
-      const Point2 normalised{(x * from.toNormScale[0] + from.toNormOffset[0]) * context.invZoom,
-                              (y * from.toNormScale[1] + from.toNormOffset[1]) * context.invZoom};
-      mapped = Distort(context.model, normalised, 1.0, &valid);
-    }
-    if (valid == 1) {
-      const double mappedX = static_cast<double>(static_cast<float>(mapped.x));
-      const double mappedY = static_cast<double>(static_cast<float>(mapped.y));
-      sources.x[k] = static_cast<float>(mappedX * to.toPixelScale[0] + to.toPixelOffset[0]);
-      sources.y[k] = static_cast<float>(mappedY * to.toPixelScale[1] + to.toPixelOffset[1]);
-    } else {
-      sources.x[k] = kUnmappedPosition;
-      sources.y[k] = kUnmappedPosition;
-    }
+  const FilterEntry& filter = *context.plan.filter;
+  if (filter.table) {
+    source.tapsX = source.tapsY = filter.taps;
+    source.tapOffsetX = source.tapOffsetY = filter.tapOffset;
+    source.phases = static_cast<float>(kKernelPhases);
+    source.blockStride = static_cast<float>(filter.blockStride);
+    source.weights = context.*filter.table;
   }
-  sources.x.count = n;
-  sources.y.count = n;
 }
 
 PF_Fixed ToHostFixed(float position) {

@@ -11,39 +11,22 @@
 
 #include "AE_Effect.h"
 #include "Host/RenderContext.h"
+#include "Lens/BatchedMapping.h"
 #include "Resampling/FloatPacket.h"
 #include "Resampling/SampleSource.h"
 
-// The source position of an output pixel that the lens model cannot map, in both axes:
-// far outside any input, so every filter makes the pixel transparent.
-constexpr float kUnmappedPosition = 268435456.0f;  // 2^28
-
-// Maps the run `outputs` (layer positions of output pixels; its x packet's count is the run
-// length) to `sources` (layer positions in the input), both counts set to that length.
-// "Remove" modes (distortMode other than 2): output pixel to the undistorted frame's
-// normalised coordinates, times invZoom, through Distort, back to pixels through the
-// distorted frame. "Apply WF2": output pixel to the distorted frame's normalised
-// coordinates, through Undistort, times zoom, back through the undistorted frame. Double
-// precision throughout, except that the model's result is rounded to float before the
-// pixel transform and the transformed value again when stored. A position the model
-// reports as invalid becomes kUnmappedPosition in both axes. Reads `context` only, so any
-// number of threads may map runs at once.
-void MapRunToSource(const RenderContext& context, const PointPacket& outputs,
-                    PointPacket& sources);
-
-// One of the batched samplers: resamples the run `positions` (input grid) into the pixels
-// at `out`.
-typedef void (*BatchedSampler)(const SampleSource& source, const PointPacket& positions,
-                               void* out);
-
-// The batched sampler of `filterType`: SampleNearest for "Nearest" (2), SampleBilinear for
-// "BiLinear" (3), SampleKernel for every other value ("Built-in" never gets here).
-BatchedSampler SamplerForFilter(int32_t filterType);
+// Maps the run `outputs` to `sources` with the frame's planned mapping (see RunMapping):
+// output pixel to normalised coordinates, through the zoom and the lens model, back to
+// input pixels, kUnmappedPosition where the model cannot map.
+inline void MapRunToSource(const RenderContext& context, const PointPacket& outputs,
+                           PointPacket& sources) {
+  MapRunToSource(context.plan.mapping, outputs, sources);
+}
 
 // Describes `input`, whose pixel (0, 0) is at `pixels` with `bitsPerChannel` 8, 16 or 32,
 // for the batched samplers: its size and row stride, the depth's clamps (255, 32768, and
-// for floats 1.0e10 colour and 1.0 alpha), and the kernel geometry and table of
-// `context.filterType` (none for filters without a table).
+// for floats 1.0e10 colour and 1.0 alpha), and the kernel geometry and table of the
+// planned filter (none for filters without a table).
 void DescribeInput(const RenderContext& context, const PF_EffectWorld& input,
                    const void* pixels, int32_t bitsPerChannel, SampleSource& source);
 

@@ -1,0 +1,527 @@
+// The lens kinds written once over a lane type V (a SIMD register of doubles), compiled once
+// per instruction set: each Lanes*.cpp defines its V with these operations, then includes
+// this file. Everything here has internal linkage, so no function compiled for a wider
+// instruction set can stand in for another file's copy.
+//
+// V offers: construction from a double (every lane), + - * / (IEEE, each rounded once, no
+// fused operations), and the free functions Sqrt, Abs, Max (the second operand when either
+// is NaN), Lt, Le, Gt, Ge, Eq (ordered: false for NaN), And, Or, AndNot (a and not b), Select
+// (mask ? a : b), Any, AllLanes, NoLanes, Load/Store (doubles), LoadFloats/StoreFloats
+// (widening and narrowing floats), RoundedToFloat, LoadFlags/StoreFlags (1 or 0 per
+// lane).
+//
+// Each expression below is the one of the one-point mapping it mirrors, term for term and
+// grouped the same way, so that every lane rounds exactly as the one-point code does.
+//
+// Requires, before inclusion: <cstdint>, "Lens/LaneKernelTable.h", "Lens/NewtonInversion.h".
+
+namespace {
+
+template <class V>
+using MaskOf = typename V::Mask;
+
+// std::fmax: the number when one operand is NaN.
+template <class V>
+V NumericMax(V a, V b) {
+  return Select(Eq(b, b), Max(a, b), a);
+}
+
+template <class V>
+struct LaneJacobian {
+  V pu, pv, j11, j12, j21, j22;
+};
+
+// InvertPolynomialMap, lane by lane: a lane that stops keeps its iterate and its flag while
+// the others go on.
+template <class V, class Map>
+MaskOf<V> InvertLanes(const Map& map, V targetX, V targetY, V& u, V& v) {
+  const V tolerance(1e-8);
+  u = 0.5 * targetX;
+  v = 0.5 * targetY;
+  V previousError(1e10);
+  MaskOf<V> active = AllLanes<V>();
+  MaskOf<V> converged = NoLanes<V>();
+  for (int iteration = 0; iteration < 25 && Any(active); ++iteration) {
+    const LaneJacobian<V> m = map(u, v);
+    const V ex = targetX - m.pu;
+    const V ey = targetY - m.pv;
+    const V error = ex * ex + ey * ey;
+    const MaskOf<V> diverging = Gt(error, previousError);
+    const MaskOf<V> flat =
+        AndNot(And(And(Lt(Abs(m.j11), tolerance), Lt(Abs(m.j12), tolerance)),
+                   And(Lt(Abs(m.j21), tolerance), Lt(Abs(m.j22), tolerance))),
+               diverging);
+    converged = Or(converged, And(active, flat));
+    const V det = m.j11 * m.j22 - m.j21 * m.j12;
+    const MaskOf<V> stop = Or(Or(diverging, flat), Eq(det, V(0.0)));
+    V du = (m.j22 * ex - m.j12 * ey) / det;
+    V dv = (m.j11 * ey - m.j21 * ex) / det;
+    const V longest = NumericMax(Abs(du), Abs(dv));
+    const MaskOf<V> tooLong = Gt(longest, V(0.1));
+    const V shrink = V(0.1) / longest;
+    du = Select(tooLong, du * shrink, du);
+    dv = Select(tooLong, dv * shrink, dv);
+    const MaskOf<V> stepping = AndNot(active, stop);
+    u = Select(stepping, u + du, u);
+    v = Select(stepping, v + dv, v);
+    previousError = Select(stepping, error, previousError);
+    const MaskOf<V> settled = And(stepping, And(Lt(Abs(du), tolerance), Lt(Abs(dv), tolerance)));
+    converged = Or(converged, settled);
+    active = AndNot(stepping, settled);
+  }
+  return converged;
+}
+
+// FoldProbeAccepts.
+template <class V>
+MaskOf<V> ProbeAccepts(V outX, V outY, V probedX, V probedY, V centreX, V centreY) {
+  const V dot = (probedX - outX) * (outX - centreX) + (probedY - outY) * (outY - centreY);
+  return Ge(dot, V(0.0));
+}
+
+// --- Radial 4th-order (kinds 2 and 6): coef 0..7 = C2, U2, V2, C4, U4, V4, HCTR, VCTR ---
+
+template <class V>
+struct Radial4Poly {
+  const double* c;
+  void Value(V u, V v, V& pu, V& pv, V& g) const {
+    const V r2 = u * u + v * v;
+    g = 1.0 + c[0] * r2 + c[3] * (r2 * r2);
+    const V a = r2 + 2.0 * (u * u);
+    const V b = r2 + 2.0 * (v * v);
+    const V t = 2.0 * u * v;
+    pu = g * u + c[1] * a + c[2] * t + r2 * (c[4] * a + c[5] * t);
+    pv = g * v + c[2] * b + c[1] * t + r2 * (c[5] * b + c[4] * t);
+  }
+  LaneJacobian<V> operator()(V u, V v) const {
+    LaneJacobian<V> j;
+    V g;
+    Value(u, v, j.pu, j.pv, g);
+    const V r2 = u * u + v * v;
+    const V a = r2 + 2.0 * (u * u);
+    const V b = r2 + 2.0 * (v * v);
+    const V t = 2.0 * u * v;
+    const V dgdr2 = c[0] + 2.0 * c[3] * r2;
+    const V dgdu = dgdr2 * (2.0 * u);
+    const V dgdv = dgdr2 * (2.0 * v);
+    const V tailU = c[4] * a + c[5] * t;
+    const V tailV = c[5] * b + c[4] * t;
+    j.j11 = dgdu * u + g + c[1] * (6.0 * u) + c[2] * (2.0 * v) + (2.0 * u) * tailU +
+            r2 * (c[4] * (6.0 * u) + c[5] * (2.0 * v));
+    j.j12 = dgdv * u + c[1] * (2.0 * v) + c[2] * (2.0 * u) + (2.0 * v) * tailU +
+            r2 * (c[4] * (2.0 * v) + c[5] * (2.0 * u));
+    j.j21 = dgdu * v + c[2] * (2.0 * u) + c[1] * (2.0 * v) + (2.0 * u) * tailV +
+            r2 * (c[5] * (2.0 * u) + c[4] * (2.0 * v));
+    j.j22 = dgdv * v + g + c[2] * (6.0 * v) + c[1] * (2.0 * u) + (2.0 * v) * tailV +
+            r2 * (c[5] * (6.0 * v) + c[4] * (2.0 * u));
+    return j;
+  }
+};
+
+// --- Radial+squash (kind 4): coef 0..6 = C2, C3, C4, ECC, VSCL, HCTR, VCTR ---
+
+template <class V>
+struct SquashPoly {
+  const double* c;
+  void Value(V u, V v, V& pu, V& pv, V& g) const {
+    const V r2 = u * u + c[3] * (v * v);
+    g = 1.0 + c[0] * r2 + c[2] * (r2 * r2);
+    if (c[1] != 0.0) g = Select(Gt(r2, V(0.0)), g + c[1] * r2 * Sqrt(r2), g);
+    pu = g * u;
+    pv = g * v;
+  }
+  LaneJacobian<V> operator()(V u, V v) const {
+    LaneJacobian<V> j;
+    V g;
+    Value(u, v, j.pu, j.pv, g);
+    const V r2 = u * u + c[3] * (v * v);
+    const V inner = c[0] + 2.0 * c[2] * r2;
+    V dgdu = 2.0 * u * inner;
+    V dgdv = 2.0 * c[3] * v * inner;
+    if (c[1] != 0.0) {
+      const MaskOf<V> positive = Gt(r2, V(0.0));
+      const V s = Sqrt(r2);
+      dgdu = Select(positive, dgdu + 3.0 * c[1] * s * u, dgdu);
+      dgdv = Select(positive, dgdv + 3.0 * c[1] * s * c[3] * v, dgdv);
+    }
+    j.j11 = g + u * dgdu;
+    j.j12 = u * dgdv;
+    j.j21 = v * dgdu;
+    j.j22 = g + v * dgdv;
+    return j;
+  }
+};
+
+// The closed form in the model frame with its validity: a positive factor and a probe that
+// does not move inward (centre at the origin).
+template <class V, class Poly>
+MaskOf<V> ModelFrameClosedForm(const Poly& poly, V u, V v, V& pu, V& pv) {
+  V g, probedU, probedV, probedFactor;
+  poly.Value(u, v, pu, pv, g);
+  poly.Value(kFoldProbeFactor * u, kFoldProbeFactor * v, probedU, probedV, probedFactor);
+  return AndNot(ProbeAccepts(pu, pv, probedU, probedV, V(0.0), V(0.0)), Le(g, V(0.0)));
+}
+
+template <class V>
+struct Radial4Lanes {
+  const LensModel& m;
+  const double* c = m.params.coef;
+  MaskOf<V> Distort(V x, V y, V& ox, V& oy) const {
+    V pu, pv;
+    const MaskOf<V> valid =
+        ModelFrameClosedForm(Radial4Poly<V>{c}, x * m.toModelX, y * m.toModelY, pu, pv);
+    ox = pu * m.fromModelX + c[6];
+    oy = pv * m.fromModelY + c[7];
+    return valid;
+  }
+  MaskOf<V> Undistort(V x, V y, V& ox, V& oy) const {
+    V u, v;
+    const MaskOf<V> valid =
+        InvertLanes(Radial4Poly<V>{c}, (x - c[6]) * m.toModelX, (y - c[7]) * m.toModelY, u, v);
+    ox = u * m.fromModelX;
+    oy = v * m.fromModelY;
+    return valid;
+  }
+};
+
+template <class V>
+struct StdRadial4Lanes {
+  const LensModel& m;
+  const double* c = m.params.coef;
+  MaskOf<V> Undistort(V x, V y, V& ox, V& oy) const {
+    V pu, pv;
+    const MaskOf<V> valid = ModelFrameClosedForm(
+        Radial4Poly<V>{c}, (x - c[6]) * m.toModelX, (y - c[7]) * m.toModelY, pu, pv);
+    ox = pu * m.fromModelX;
+    oy = pv * m.fromModelY;
+    return valid;
+  }
+  MaskOf<V> Distort(V x, V y, V& ox, V& oy) const {
+    V u, v;
+    const MaskOf<V> valid = InvertLanes(Radial4Poly<V>{c}, x * m.toModelX, y * m.toModelY, u, v);
+    ox = u * m.fromModelX + c[6];
+    oy = v * m.fromModelY + c[7];
+    return valid;
+  }
+};
+
+template <class V>
+struct SquashLanes {
+  const LensModel& m;
+  const double* c = m.params.coef;
+  MaskOf<V> Distort(V x, V y, V& ox, V& oy) const {
+    V pu, pv;
+    const MaskOf<V> valid =
+        ModelFrameClosedForm(SquashPoly<V>{c}, x * m.toModelX, y * m.toModelY / c[4], pu, pv);
+    ox = pu * m.fromModelX + c[5];
+    oy = pv * m.fromModelY + c[6];
+    return valid;
+  }
+  MaskOf<V> Undistort(V x, V y, V& ox, V& oy) const {
+    V u, v;
+    const MaskOf<V> valid =
+        InvertLanes(SquashPoly<V>{c}, (x - c[5]) * m.toModelX, (y - c[6]) * m.toModelY, u, v);
+    ox = u * m.fromModelX;
+    oy = v * c[4] * m.fromModelY;
+    return valid;
+  }
+};
+
+// --- Anamorphic 6th-order (kinds 3, 5, 7, 8) ---
+
+template <class V>
+struct LaneMonomials {
+  V u2, v2, u4, v4, m[9];
+  LaneMonomials(V u, V v) {
+    u2 = u * u;
+    v2 = v * v;
+    u4 = u2 * u2;
+    v4 = v2 * v2;
+    m[0] = u2;
+    m[1] = v2;
+    m[2] = u4;
+    m[3] = u2 * v2;
+    m[4] = v4;
+    m[5] = u4 * u2;
+    m[6] = u4 * v2;
+    m[7] = u2 * v4;
+    m[8] = v4 * v2;
+  }
+};
+
+template <class V>
+V LaneFactor(const double* poly, const LaneMonomials<V>& t) {
+  V sum = poly[0] * t.m[0];
+  for (int i = 1; i < 9; ++i) sum = sum + poly[i] * t.m[i];
+  return 1.0 + sum;
+}
+
+template <class V>
+void LaneFactorSlopes(const double* poly, V u, V v, const LaneMonomials<V>& t, V& dFdu,
+                      V& dFdv) {
+  const V u3 = t.u2 * u;
+  const V v3 = t.v2 * v;
+  dFdu = poly[0] * (2.0 * u) + poly[2] * (4.0 * u3) + poly[3] * (2.0 * u * t.v2) +
+         poly[5] * (6.0 * (t.u4 * u)) + poly[6] * (4.0 * u3 * t.v2) + poly[7] * (2.0 * u * t.v4);
+  dFdv = poly[1] * (2.0 * v) + poly[3] * (2.0 * v * t.u2) + poly[4] * (4.0 * v3) +
+         poly[6] * (2.0 * v * t.u4) + poly[7] * (4.0 * v3 * t.u2) + poly[8] * (6.0 * (t.v4 * v));
+}
+
+template <class V, bool kMerged>
+struct AnamorphicPoly {
+  const LensModel& m;
+  void Value(V u, V v, V& pu, V& pv, V& fx, V& fy) const {
+    const LaneMonomials<V> t(u, v);
+    fx = LaneFactor(m.polyX, t);
+    fy = kMerged ? fx : LaneFactor(m.polyY, t);
+    pu = u * fx;
+    pv = v * fy;
+  }
+  LaneJacobian<V> operator()(V u, V v) const {
+    const LaneMonomials<V> t(u, v);
+    const V fx = LaneFactor(m.polyX, t);
+    V dFxdu, dFxdv;
+    LaneFactorSlopes(m.polyX, u, v, t, dFxdu, dFxdv);
+    V fy = fx, dFydu = dFxdu, dFydv = dFxdv;
+    if (!kMerged) {
+      fy = LaneFactor(m.polyY, t);
+      LaneFactorSlopes(m.polyY, u, v, t, dFydu, dFydv);
+    }
+    LaneJacobian<V> j;
+    j.pu = u * fx;
+    j.pv = v * fy;
+    j.j11 = fx + u * dFxdu;
+    j.j12 = u * dFxdv;
+    j.j21 = v * dFydu;
+    j.j22 = fy + v * dFydv;
+    return j;
+  }
+};
+
+template <class V, bool kMerged>
+struct AnamorphicLanes {
+  const LensModel& m;
+  const double* at;  // HCTR, VCTR, HSCL, VSCL
+  const double squeeze;
+  const AnamorphicPoly<V, kMerged> poly;
+  explicit AnamorphicLanes(const LensModel& model)
+      : m(model), at(model.params.coef + (kMerged ? 9 : 18)), squeeze(model.params.squeeze),
+        poly{model} {}
+
+  void ForwardTurn(V p, V q, V& outP, V& outQ) const {
+    outP = m.cosRot * p + m.sinRot * q;
+    outQ = m.cosRot * q - m.sinRot * p;
+  }
+  void BackTurn(V p, V q, V& outP, V& outQ) const {
+    outP = m.cosRot * p - m.sinRot * q;
+    outQ = m.sinRot * p + m.cosRot * q;
+  }
+  // Kinds 3 and 5, undistorted to distorted; returns the factors' validity.
+  MaskOf<V> PlainPolynomial(V x, V y, V& ox, V& oy) const {
+    V p, q, du, dv, fx, fy, bp, bq;
+    ForwardTurn(x * m.toModelX, y * m.toModelY, p, q);
+    poly.Value(p / (squeeze * at[2]), q / at[3], du, dv, fx, fy);
+    BackTurn(du, dv, bp, bq);
+    ox = bp * squeeze * m.fromModelX + at[0];
+    oy = bq * m.fromModelY + at[1];
+    return Or(Le(fx, V(0.0)), Le(fy, V(0.0)));
+  }
+  // Kinds 7 and 8, distorted to undistorted.
+  MaskOf<V> StdPolynomial(V x, V y, V& ox, V& oy) const {
+    V p, q, uu, uv, fx, fy, bp, bq;
+    ForwardTurn((x - at[0]) * m.toModelX / squeeze, (y - at[1]) * m.toModelY, p, q);
+    poly.Value(p, q, uu, uv, fx, fy);
+    BackTurn(uu * squeeze * at[2], uv * at[3], bp, bq);
+    ox = bp * m.fromModelX;
+    oy = bq * m.fromModelY;
+    return Or(Le(fx, V(0.0)), Le(fy, V(0.0)));
+  }
+  MaskOf<V> PlainDistort(V x, V y, V& ox, V& oy) const {
+    V px, py;
+    const MaskOf<V> folded = PlainPolynomial(x, y, ox, oy);
+    PlainPolynomial(kFoldProbeFactor * x, kFoldProbeFactor * y, px, py);
+    return AndNot(ProbeAccepts(ox, oy, px, py, V(at[0]), V(at[1])), folded);
+  }
+  MaskOf<V> PlainUndistort(V x, V y, V& ox, V& oy) const {
+    V tx, ty, u, v, bp, bq;
+    ForwardTurn((x - at[0]) * m.toModelX / squeeze, (y - at[1]) * m.toModelY, tx, ty);
+    const MaskOf<V> valid = InvertLanes(poly, tx, ty, u, v);
+    BackTurn(u * squeeze * at[2], v * at[3], bp, bq);
+    ox = bp * m.fromModelX;
+    oy = bq * m.fromModelY;
+    return valid;
+  }
+  MaskOf<V> StdUndistort(V x, V y, V& ox, V& oy) const {
+    V px, py;
+    const MaskOf<V> folded = StdPolynomial(x, y, ox, oy);
+    StdPolynomial((x - at[0]) * kFoldProbeFactor + at[0], (y - at[1]) * kFoldProbeFactor + at[1],
+                  px, py);
+    return AndNot(ProbeAccepts(ox, oy, px, py, V(0.0), V(0.0)), folded);
+  }
+  MaskOf<V> StdDistort(V x, V y, V& ox, V& oy) const {
+    V p, q, u, v, bp, bq;
+    ForwardTurn(x * m.toModelX, y * m.toModelY, p, q);
+    const MaskOf<V> valid = InvertLanes(poly, p / (at[2] * squeeze), q / at[3], u, v);
+    BackTurn(u, v, bp, bq);
+    ox = bp * squeeze * m.fromModelX + at[0];
+    oy = bq * m.fromModelY + at[1];
+    return valid;
+  }
+};
+
+template <class V, bool kMerged>
+struct PlainAnamorphicLanes : AnamorphicLanes<V, kMerged> {
+  using AnamorphicLanes<V, kMerged>::AnamorphicLanes;
+  MaskOf<V> Distort(V x, V y, V& ox, V& oy) const { return this->PlainDistort(x, y, ox, oy); }
+  MaskOf<V> Undistort(V x, V y, V& ox, V& oy) const { return this->PlainUndistort(x, y, ox, oy); }
+};
+
+template <class V, bool kMerged>
+struct StdAnamorphicLanes : AnamorphicLanes<V, kMerged> {
+  using AnamorphicLanes<V, kMerged>::AnamorphicLanes;
+  MaskOf<V> Distort(V x, V y, V& ox, V& oy) const { return this->StdDistort(x, y, ox, oy); }
+  MaskOf<V> Undistort(V x, V y, V& ox, V& oy) const { return this->StdUndistort(x, y, ox, oy); }
+};
+
+// --- Kinds whose mapping stays one point at a time, and the identity ---
+
+template <class V>
+struct IdentityLanes {
+  const LensModel& m;
+  MaskOf<V> Distort(V x, V y, V& ox, V& oy) const {
+    ox = x;
+    oy = y;
+    return AllLanes<V>();
+  }
+  MaskOf<V> Undistort(V x, V y, V& ox, V& oy) const { return Distort(x, y, ox, oy); }
+};
+
+// The classic tables and the fisheye angle functions: each lane through the kind's own
+// mapping (the fisheye kinds need the platform's sin, tan, atan, asin per point anyway).
+template <class V>
+struct PerPointLanes {
+  const LensModel& m;
+  template <Point2 (*kMap)(const LensModel&, Point2, double, int32_t*)>
+  MaskOf<V> Each(V x, V y, V& ox, V& oy) const {
+    double xs[V::kLanes], ys[V::kLanes], oxs[V::kLanes], oys[V::kLanes];
+    int32_t flags[V::kLanes];
+    Store(xs, x);
+    Store(ys, y);
+    for (int i = 0; i < V::kLanes; ++i) {
+      const Point2 p = kMap(m, Point2{xs[i], ys[i]}, 1.0, &flags[i]);
+      oxs[i] = p.x;
+      oys[i] = p.y;
+    }
+    ox = Load<V>(oxs);
+    oy = Load<V>(oys);
+    return LoadFlags<V>(flags);
+  }
+  MaskOf<V> Distort(V x, V y, V& ox, V& oy) const { return Each<::Distort>(x, y, ox, oy); }
+  MaskOf<V> Undistort(V x, V y, V& ox, V& oy) const { return Each<::Undistort>(x, y, ox, oy); }
+};
+
+// --- Runs and point lists over a kernel ---
+
+template <class V, template <class> class Kernel, bool kUndistort>
+void MapRunLanes(const RunMapping& mapping, const PointPacket& outputs, PointPacket& sources) {
+  const Kernel<V> kernel{*mapping.model};
+  const int32_t n = ClampPacketCount(outputs.x.count);
+  for (int32_t i = 0; i < n; i += V::kLanes) {
+    V x, y;
+    if (i + V::kLanes <= n) {
+      x = LoadFloats<V>(&outputs.x[i]);
+      y = LoadFloats<V>(&outputs.y[i]);
+    } else {
+      // The last chunk's lanes past the run read zeros, not whatever the packet holds.
+      float xs[V::kLanes] = {}, ys[V::kLanes] = {};
+      for (int32_t k = 0; i + k < n; ++k) {
+        xs[k] = outputs.x[i + k];
+        ys[k] = outputs.y[i + k];
+      }
+      x = LoadFloats<V>(xs);
+      y = LoadFloats<V>(ys);
+    }
+    V nx = x * mapping.toNormScale[0] + mapping.toNormOffset[0];
+    V ny = y * mapping.toNormScale[1] + mapping.toNormOffset[1];
+    V mx, my;
+    MaskOf<V> valid;
+    if (kUndistort) {
+      valid = kernel.Undistort(nx, ny, mx, my);
+      mx = mx * mapping.zoom;
+      my = my * mapping.zoom;
+    } else {
+      nx = nx * mapping.zoom;
+      ny = ny * mapping.zoom;
+      valid = kernel.Distort(nx, ny, mx, my);
+    }
+    const V unmapped(static_cast<double>(kUnmappedPosition));
+    const V sx = RoundedToFloat(mx) * mapping.toPixelScale[0] + mapping.toPixelOffset[0];
+    const V sy = RoundedToFloat(my) * mapping.toPixelScale[1] + mapping.toPixelOffset[1];
+    // Chunks never pass slot 64: the lane counts divide the packet capacity.
+    StoreFloats(&sources.x[i], Select(valid, sx, unmapped));
+    StoreFloats(&sources.y[i], Select(valid, sy, unmapped));
+  }
+  sources.x.count = n;
+  sources.y.count = n;
+}
+
+template <class V, template <class> class Kernel, bool kUndistort>
+void MapPointsLanes(const LensModel& model, const double* x, const double* y, int32_t count,
+                    double* outX, double* outY, int32_t* valid) {
+  const Kernel<V> kernel{model};
+  for (int32_t i = 0; i < count; i += V::kLanes) {
+    double xs[V::kLanes] = {}, ys[V::kLanes] = {}, oxs[V::kLanes], oys[V::kLanes];
+    int32_t flags[V::kLanes];
+    const int32_t lanes = count - i < V::kLanes ? count - i : V::kLanes;
+    for (int32_t k = 0; k < lanes; ++k) {
+      xs[k] = x[i + k];
+      ys[k] = y[i + k];
+    }
+    V ox, oy;
+    const MaskOf<V> ok = kUndistort ? kernel.Undistort(Load<V>(xs), Load<V>(ys), ox, oy)
+                                    : kernel.Distort(Load<V>(xs), Load<V>(ys), ox, oy);
+    Store(oxs, ox);
+    Store(oys, oy);
+    StoreFlags(flags, ok);
+    for (int32_t k = 0; k < lanes; ++k) {
+      outX[i + k] = oxs[k];
+      outY[i + k] = oys[k];
+      valid[i + k] = flags[k];
+    }
+  }
+}
+
+template <class V>
+using PlainMerged = PlainAnamorphicLanes<V, true>;
+template <class V>
+using PlainFull = PlainAnamorphicLanes<V, false>;
+template <class V>
+using StdMerged = StdAnamorphicLanes<V, true>;
+template <class V>
+using StdFull = StdAnamorphicLanes<V, false>;
+
+// The table rows follow LaneKernel's order.
+#define VTAFX_LANE_ROW(Kernel) \
+  {MapRunLanes<V, Kernel, false>, MapRunLanes<V, Kernel, true>}
+#define VTAFX_POINTS_ROW(Kernel) \
+  {MapPointsLanes<V, Kernel, false>, MapPointsLanes<V, Kernel, true>}
+
+template <class V>
+const LaneKernelTable& MakeLaneKernelTable() {
+  static constexpr LaneKernelTable table = {
+      {VTAFX_LANE_ROW(IdentityLanes), VTAFX_LANE_ROW(PerPointLanes),
+       VTAFX_LANE_ROW(Radial4Lanes), VTAFX_LANE_ROW(StdRadial4Lanes),
+       VTAFX_LANE_ROW(SquashLanes), VTAFX_LANE_ROW(PlainFull), VTAFX_LANE_ROW(PlainMerged),
+       VTAFX_LANE_ROW(StdFull), VTAFX_LANE_ROW(StdMerged)},
+      {VTAFX_POINTS_ROW(IdentityLanes), VTAFX_POINTS_ROW(PerPointLanes),
+       VTAFX_POINTS_ROW(Radial4Lanes), VTAFX_POINTS_ROW(StdRadial4Lanes),
+       VTAFX_POINTS_ROW(SquashLanes), VTAFX_POINTS_ROW(PlainFull), VTAFX_POINTS_ROW(PlainMerged),
+       VTAFX_POINTS_ROW(StdFull), VTAFX_POINTS_ROW(StdMerged)},
+  };
+  return table;
+}
+
+#undef VTAFX_LANE_ROW
+#undef VTAFX_POINTS_ROW
+
+}  // namespace
