@@ -11,6 +11,7 @@
 
 #include "AE_Effect.h"
 #include "Host/RenderContext.h"
+#include "Resampling/BatchedSamplers.h"
 #include "Resampling/FloatPacket.h"
 #include "Resampling/SampleSource.h"
 
@@ -30,11 +31,6 @@ constexpr float kUnmappedPosition = 268435456.0f;  // 2^28
 // number of threads may map runs at once.
 void MapRunToSource(const RenderContext& context, const PointPacket& outputs,
                     PointPacket& sources);
-
-// One of the batched samplers: resamples the run `positions` (input grid) into the pixels
-// at `out`.
-typedef void (*BatchedSampler)(const SampleSource& source, const PointPacket& positions,
-                               void* out);
 
 // The batched sampler of `filterType`: SampleNearest for "Nearest" (2), SampleBilinear for
 // "BiLinear" (3), SampleKernel for every other value ("Built-in" never gets here).
