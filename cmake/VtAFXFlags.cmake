@@ -22,6 +22,8 @@ else()
     target_compile_options(vtafx_flags INTERFACE -Wno-null-dereference -Wno-array-bounds
       -Wno-stringop-overread)
   endif()
+  # GCC for 64-bit Windows cannot align the stack beyond 16 bytes, so 32- and 64-byte vectors it spills there must move unaligned.
+  target_compile_options(vtafx_flags INTERFACE $<$<BOOL:${MINGW}>:-Wa,-muse-unaligned-vector-move>)
   if(CMAKE_SYSTEM_PROCESSOR MATCHES "x86_64|AMD64|amd64" AND NOT CMAKE_SIZEOF_VOID_P EQUAL 4)
     # x86-64 always has SSE2; keeping the scalar maths on SSE (not x87) is what makes
     # double results identical across compilers. Anything newer is chosen at run time.
