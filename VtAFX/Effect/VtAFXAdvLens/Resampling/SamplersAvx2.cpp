@@ -59,6 +59,9 @@ inline IVec AddInt(IVec a, IVec b) { return _mm256_add_epi32(a, b); }
 inline IVec MulInt(IVec a, IVec b) { return _mm256_mullo_epi32(a, b); }
 inline IVec AndInt(IVec a, IVec b) { return _mm256_and_si256(a, b); }
 inline IVec OrInt(IVec a, IVec b) { return _mm256_or_si256(a, b); }
+inline IVec KeepWhere(IVec v, Vec mask) {
+  return _mm256_and_si256(v, _mm256_castps_si256(_mm256_cmp_ps(mask, _mm256_setzero_ps(), _CMP_NEQ_OQ)));
+}
 template <int kBits>
 IVec ShiftRight(IVec v) {
   return _mm256_srli_epi32(v, kBits);
@@ -72,6 +75,17 @@ IVec ShiftLeft(IVec v) {
 // take, no others.
 inline IVec GatherWords(const uint8_t* base, IVec offsets) {
   return _mm256_i32gather_epi32(reinterpret_cast<const int*>(base), offsets, 1);
+}
+// Each lane pair reads the 64 bits of one pixel, as the pixel-by-pixel reads do.
+inline void GatherWordPairs(const uint8_t* base, IVec offsets, IVec& first, IVec& second) {
+  const long long* at = reinterpret_cast<const long long*>(base);
+  const Vec a = _mm256_castsi256_ps(_mm256_i32gather_epi64(at, _mm256_castsi256_si128(offsets), 1));
+  const Vec b = _mm256_castsi256_ps(_mm256_i32gather_epi64(at, _mm256_extracti128_si256(offsets, 1), 1));
+  // Within halves the shuffles give pixels 0, 1, 4, 5 | 2, 3, 6, 7; the permute orders them.
+  first = _mm256_permute4x64_epi64(_mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0))),
+                                   _MM_SHUFFLE(3, 1, 2, 0));
+  second = _mm256_permute4x64_epi64(_mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1))),
+                                    _MM_SHUFFLE(3, 1, 2, 0));
 }
 inline Vec GatherFloats(const float* table, IVec index) {
   return _mm256_i32gather_ps(table, index, 4);

@@ -71,6 +71,9 @@ inline IVec AddInt(IVec a, IVec b) { return _mm512_add_epi32(a, b); }
 inline IVec MulInt(IVec a, IVec b) { return _mm512_mullo_epi32(a, b); }
 inline IVec AndInt(IVec a, IVec b) { return _mm512_and_si512(a, b); }
 inline IVec OrInt(IVec a, IVec b) { return _mm512_or_si512(a, b); }
+inline IVec KeepWhere(IVec v, Vec mask) {
+  return _mm512_maskz_mov_epi32(_mm512_cmp_ps_mask(mask, _mm512_setzero_ps(), _CMP_NEQ_OQ), v);
+}
 template <int kBits>
 IVec ShiftRight(IVec v) {
   return _mm512_srli_epi32(v, kBits);
@@ -84,6 +87,15 @@ IVec ShiftLeft(IVec v) {
 // take, no others.
 inline IVec GatherWords(const uint8_t* base, IVec offsets) {
   return _mm512_i32gather_epi32(offsets, base, 1);
+}
+// Each lane pair reads the 64 bits of one pixel, as the pixel-by-pixel reads do.
+inline void GatherWordPairs(const uint8_t* base, IVec offsets, IVec& first, IVec& second) {
+  const IVec a = _mm512_i32gather_epi64(_mm512_castsi512_si256(offsets), base, 1);
+  const IVec b = _mm512_i32gather_epi64(_mm512_extracti64x4_epi64(offsets, 1), base, 1);
+  first = _mm512_permutex2var_epi32(
+      a, _mm512_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30), b);
+  second = _mm512_permutex2var_epi32(
+      a, _mm512_setr_epi32(1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 21, 23, 25, 27, 29, 31), b);
 }
 inline Vec GatherFloats(const float* table, IVec index) {
   return _mm512_i32gather_ps(index, table, 4);
