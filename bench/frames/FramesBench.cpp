@@ -303,10 +303,25 @@ void BM_Map(benchmark::State& state, Lens lens, Size size, Path path, std::strin
   state.SetItemsProcessed(state.iterations() * int64_t(size.width) * size.height);
 }
 
-// The resampling stage alone on one thread, over the default lens's source positions;
-// beside it cv::remap through the same positions, also on one thread.
-void BM_Resample(benchmark::State& state, Size size, Depth depth, Filter filter,
+// The processor targets of the samplers, by the feature word that selects each.
+struct Path {
+  const char* name;
+  uint32_t features;
+};
+constexpr Path kPaths[] = {{"sse2", 0},
+                           {"sse41", kCpuFeatureSse41},
+                           {"avx2", kCpuFeatureSse41 | kCpuFeatureAvx2},
+                           {"avx512", kCpuFeatureSse41 | kCpuFeatureAvx2 | kCpuFeatureAvx512F}};
+
+// The resampling stage alone on one thread on one processor target, over the default
+// lens's source positions; beside it cv::remap through the same positions, also on one
+// thread. (Whole frames run on the module's own choice, the widest target.)
+void BM_Resample(benchmark::State& state, Size size, Depth depth, Filter filter, Path path,
                  std::string name) {
+  if (OverrideCpuFeatures(path.features) != path.features) {
+    state.SkipWithError("this processor lacks the target");
+    return;
+  }
   stages::ContextPtr context =
       stages::MakeContext(Lens::kDefault, filter.type, size.width, size.height);
   if (!context) {
@@ -327,6 +342,7 @@ void BM_Resample(benchmark::State& state, Size size, Depth depth, Filter filter,
   bool ok = true;
   Compare(state, name, [&] { ok = stages::ResampleFrame(*context, input, map, output); },
           baselines);
+  OverrideCpuFeatures(QueryCpuFeatures());
   if (!ok) state.SkipWithError("resampling refused its inputs");
   state.SetItemsProcessed(state.iterations() * int64_t(size.width) * size.height);
 }
@@ -375,9 +391,11 @@ void Register(bool all) {
         if (!all && Large(size) && (filter.type != kDefaultFilter || depth != Depth::k8)) {
           continue;
         }
-        Add(std::string("Resample/") + SizeName(size) + "/" + DepthName(depth) + "/" +
-                filter.name,
-            BM_Resample, size, depth, filter);
+        for (const Path& path : kPaths) {
+          Add(std::string("Resample/") + SizeName(size) + "/" + DepthName(depth) + "/" +
+                  filter.name + "/" + path.name,
+              BM_Resample, size, depth, filter, path);
+        }
       }
     }
   }
