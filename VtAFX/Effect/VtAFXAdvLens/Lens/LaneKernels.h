@@ -58,9 +58,13 @@ MaskOf<V> InvertLanes(const Map& map, V targetX, V targetY, V& u, V& v) {
     V dv = (m.j11 * ey - m.j21 * ex) / det;
     const V longest = NumericMax(Abs(du), Abs(dv));
     const MaskOf<V> tooLong = Gt(longest, V(0.1));
-    const V shrink = V(0.1) / longest;
-    du = Select(tooLong, du * shrink, du);
-    dv = Select(tooLong, dv * shrink, dv);
+    // Near the solution no step is long: the division for the shrink would sit on the
+    // iteration's critical path only to be thrown away.
+    if (Any(tooLong)) {
+      const V shrink = V(0.1) / longest;
+      du = Select(tooLong, du * shrink, du);
+      dv = Select(tooLong, dv * shrink, dv);
+    }
     const MaskOf<V> stepping = AndNot(active, stop);
     u = Select(stepping, u + du, u);
     v = Select(stepping, v + dv, v);
