@@ -11,10 +11,14 @@ const LensModelEntry kLensModels[kLensModelCount] = {
      LaneKernel::StdAnamorphicMerged6},
     {7, ModelKind::Anamorphic6, ModelFamily::Anamorphic, LaneKernel::Anamorphic6},
     {8, ModelKind::StdAnamorphic6, ModelFamily::Anamorphic, LaneKernel::StdAnamorphic6},
-    {9, ModelKind::FisheyeStereographic, ModelFamily::Fisheye, LaneKernel::PerPoint},
-    {10, ModelKind::FisheyeEquidistant, ModelFamily::Fisheye, LaneKernel::PerPoint},
-    {11, ModelKind::FisheyeEquisolid, ModelFamily::Fisheye, LaneKernel::PerPoint},
-    {12, ModelKind::FisheyeOrthographic, ModelFamily::Fisheye, LaneKernel::PerPoint},
+    {9, ModelKind::FisheyeStereographic, ModelFamily::Fisheye,
+     LaneKernel::FisheyeStereographic},
+    {10, ModelKind::FisheyeEquidistant, ModelFamily::Fisheye,
+     LaneKernel::FisheyeEquidistant},
+    {11, ModelKind::FisheyeEquisolid, ModelFamily::Fisheye,
+     LaneKernel::FisheyeEquisolid},
+    {12, ModelKind::FisheyeOrthographic, ModelFamily::Fisheye,
+     LaneKernel::FisheyeOrthographic},
 };
 
 const LensModelEntry* LensModelAtPopup(int32_t position) {

@@ -26,7 +26,7 @@ enum class MapDirection : int32_t {
 };
 
 // The batched code that maps a kind's points several at a time. `PerPoint` calls the
-// kind's own mapping for each point (the classic tables, the fisheye angle functions).
+// kind's own mapping for each point (the classic kind's tables).
 enum class LaneKernel : int32_t {
   Identity,
   PerPoint,
@@ -37,8 +37,12 @@ enum class LaneKernel : int32_t {
   AnamorphicMerged6,
   StdAnamorphic6,
   StdAnamorphicMerged6,
+  FisheyeStereographic,
+  FisheyeEquidistant,
+  FisheyeEquisolid,
+  FisheyeOrthographic,
 };
-constexpr int32_t kLaneKernelCount = 9;
+constexpr int32_t kLaneKernelCount = 13;
 
 struct LensModelEntry {
   int32_t popupPosition;  // 1-based entry of "Lens Model"
