@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,7 +14,6 @@
 #include "ControlValues.h"
 #include "EffectSession.h"
 #include "FuzzInput.h"
-#include "Json.h"
 #include "PointsFile.h"
 #include "Preset.h"
 #include "Sequence.h"
@@ -29,19 +27,14 @@ std::vector<Control> gControls;
 void Read(int reader, const std::string& text) {
   ControlSettings settings;
   switch (reader) {
-    case 0: {
-      JsonValue document;
-      std::string error;
-      if (ParseJson(text, document, error)) ApplyPreset(settings, gControls, document, "fuzz.json");
+    case 0:
+      ApplyPreset(settings, gControls, ParsePreset(text, "fuzz.json"), "fuzz.json");
       break;
-    }
-    case 1: {
-      std::istringstream points(text);
-      ReadPoints(points, "points.txt");
+    case 1:
+      ParsePoints(text, "points.txt");
       break;
-    }
     case 2:
-      ParseFrameRange(text);
+      ParseFrames(text);
       break;
     case 3: {
       const FramePattern pattern = FindFramePattern(text);
