@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -41,7 +42,9 @@ class GoldenValues {
     int failures = 0;
     for (size_t i = 0; i < count; ++i) {
       const bool same = std::isnan(golden[i]) ? std::isnan(values_[i])
-                                              : std::memcmp(&golden[i], &values_[i], 8) == 0;
+                                              : std::memcmp(&golden[i], &values_[i], 8) == 0 ||
+                                                    (kUlpsAllowed > 0 &&
+                                                     UlpsApart(golden[i], values_[i]) <= kUlpsAllowed);
       if (!same && ++failures <= 10) {
         ADD_FAILURE() << labels_[i] << ": " << std::hexfloat << values_[i] << ", golden "
                       << golden[i];
@@ -51,6 +54,25 @@ class GoldenValues {
   }
 
  private:
+#if defined(_WIN32)
+  // The golden values come from glibc, whose sin, tan, atan and asin the Windows C runtime
+  // does not match in the last bit; the fisheye kinds call them. Positions reach the
+  // samplers rounded to float, and the transcript comparison proves the frames identical.
+  static constexpr uint64_t kUlpsAllowed = 2;
+#else
+  static constexpr uint64_t kUlpsAllowed = 0;
+#endif
+
+  // Distance in units in the last place (doubles ordered as integers, negatives mirrored).
+  static uint64_t UlpsApart(double a, double b) {
+    int64_t ia = 0, ib = 0;
+    std::memcpy(&ia, &a, 8);
+    std::memcpy(&ib, &b, 8);
+    if (ia < 0) ia = INT64_MIN - ia;
+    if (ib < 0) ib = INT64_MIN - ib;
+    return ia > ib ? uint64_t(ia) - uint64_t(ib) : uint64_t(ib) - uint64_t(ia);
+  }
+
   std::vector<std::string> labels_;
   std::vector<double> values_;
 };
