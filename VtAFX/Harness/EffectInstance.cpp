@@ -143,6 +143,12 @@ ParamValue EffectInstance::ValueAtUnits(PF_ParamIndex index, double t, A_long la
   }
 }
 
+A_FloatPoint EffectInstance::FloatingPointValue(PF_ParamIndex index, A_long time,
+                                                A_long layerWidth, A_long layerHeight) const {
+  const ParamValue v = ValueAt(index, time, layerWidth, layerHeight);
+  return A_FloatPoint{v.x, v.y};
+}
+
 void EffectInstance::SetGroupCollapsed(PF_ParamIndex index, bool collapsed) {
   if (index < 0 || size_t(index) >= ui_.size()) return;
   PF_ParamDef& def = ui_[size_t(index)];

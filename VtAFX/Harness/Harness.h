@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "AE_Effect.h"
+#include "AE_EffectCB.h"
 #include "Image.h"
 #include "ModuleLoader.h"
 #include "Pipl.h"
@@ -63,6 +64,8 @@ struct CallOptions {
   int32_t iterateThreads = 0;    // >0: iterate on a pool of this many threads for this call
   int32_t abortAfterRows = -1;   // >=0: the user cancels once this many rows were iterated
   const std::atomic<bool>* abort = nullptr;  // set from elsewhere to cancel the render
+  bool recordSamples = false;    // keep every host sampler call in RenderResult::samples
+  PF_PixelFormat reportFormat = 0;  // non-zero: PF_GetPixelFormat reports it for any world
 };
 
 // ------------------------------------------------------------------ what commands leave
@@ -92,6 +95,9 @@ struct CommandRecord {
   bool threw = false;           // an exception left the entry point (result then 512)
   PF_OutData outData{};         // out_data after the command
   std::vector<SuiteUse> suites; // every suite requested during the command
+  // Acquisitions and releases in call order: "acquire NAME", "refuse NAME" (nothing handed
+  // out), "release NAME" (also a release the host failed).
+  std::vector<std::string> suiteLog;
   int32_t unknownSuiteRequests = 0;  // requests for names or versions this host lacks
   std::vector<ParamUiUpdate> uiUpdates;
   std::map<std::string, int32_t> calls;  // calls per callback name (see FaultRule)
@@ -153,6 +159,25 @@ struct LayerCheckout {
   A_u_long timeScale = 0;
 };
 
+// One call of an iterate suite, as the effect made it.
+struct IterateCall {
+  std::string call;  // "iterate8", "iterate16" or "iterate_float"
+  A_long progressBase = 0, progressFinal = 0;
+  bool withSource = false;     // a source world was passed
+  bool withArea = false;       // an area was passed (then `area`)
+  PF_Rect area{};
+  void* refcon = nullptr;
+  bool intoOutput = false;     // the destination is the world checkout_output handed out
+};
+
+// One call of a host sampler (CallOptions::recordSamples).
+struct SampleCall {
+  std::string call;  // "subpixel_sample16", ...
+  PF_ProgPtr effectRef = nullptr;
+  PF_Fixed x = 0, y = 0;
+  PF_SampPB params{};  // the block as passed
+};
+
 struct RenderResult {
   PF_Err err = 0;                // pre-render's result, else smart render's
   CommandRecord preRender;
@@ -167,6 +192,9 @@ struct RenderResult {
   int32_t iterateCalls = 0;      // calls of the iterate suites
   int32_t rowsIterated = 0;      // rows whose every pixel the iterate suites handed over
   int32_t callbackCalls = 0;     // pixel-function calls made by the iterate suites
+  std::vector<IterateCall> iterations;
+  std::vector<SampleCall> samples;  // in no particular order across threads
+  PF_ProgPtr effectRef = nullptr;   // in_data->effect_ref of the frame's commands
 };
 
 // ------------------------------------------------------------------ the host
@@ -272,6 +300,12 @@ class EffectInstance {
   ParamValue ValueAt(PF_ParamIndex index, A_long time, A_long layerWidth,
                      A_long layerHeight) const;
   size_t KeyframeCount(PF_ParamIndex index) const;
+  // What PF_GetFloatingPointValueFromPointDef hands the effect for the point `index`
+  // checked out at `time` on a layer of that size: the value as ValueAt resolves it, the
+  // doubles the user gave, never their 16.16 form. Tools that compute what a render does
+  // read points here.
+  A_FloatPoint FloatingPointValue(PF_ParamIndex index, A_long time, A_long layerWidth,
+                                  A_long layerHeight) const;
 
   // The controls' interface state (what PF_UpdateParamUI changed, or the user did).
   const PF_ParamDef& Control(PF_ParamIndex index) const { return ui_.at(size_t(index)); }
@@ -279,7 +313,8 @@ class EffectInstance {
   void SetGroupCollapsed(PF_ParamIndex index, bool collapsed);
 
   // Fills `def` as checkout_param hands it out at `time`: the declaration, the interface
-  // state and the value. Points get their value in 16.16 layer pixels.
+  // state and the value. Points get their value in 16.16 layer pixels, rounded to nearest;
+  // the host keeps the doubles behind them (FloatingPointValue).
   void FillParamDef(PF_ParamIndex index, A_long time, A_long layerWidth, A_long layerHeight,
                     PF_ParamDef& def) const;
 

@@ -399,7 +399,9 @@ PF_Err GetPixelFormat(const PF_EffectWorld* worldP, PF_PixelFormat* pixel_format
   if (PF_Err err = scope->Count(kCallGetPixelFormat)) return err;
   if (pixel_formatP == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
   const World* world = scope->FindWorld(worldP);
-  *pixel_formatP = world != nullptr ? PixelFormatOf(world->depth) : PF_PixelFormat_INVALID;
+  *pixel_formatP = world == nullptr                    ? PF_PixelFormat_INVALID
+                   : scope->options.reportFormat != 0 ? scope->options.reportFormat
+                                                        : PixelFormatOf(world->depth);
   return world != nullptr ? PF_Err_NONE : PF_Err_BAD_CALLBACK_PARAM;
 }
 

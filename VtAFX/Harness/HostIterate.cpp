@@ -23,12 +23,25 @@ Pixel* PixelIn(const PF_EffectWorld& w, A_long x, A_long y) {
 // not depend on the number of threads. An abort request stops the iteration between rows
 // with PF_Interrupt_CANCEL, unless a row failed first.
 template <typename Pixel, Depth kDepth, int32_t kCall>
-PF_Err Iterate(PF_InData* in_data, A_long /*progress_base*/, A_long /*progress_final*/,
+PF_Err Iterate(PF_InData* in_data, A_long progress_base, A_long progress_final,
                PF_EffectWorld* src, const PF_Rect* area, void* refcon,
                PF_Err (*pix_fn)(void*, A_long, A_long, Pixel*, Pixel*), PF_EffectWorld* dst) {
   CallScope* scope = CurrentScope();
   if (scope == nullptr || in_data != &scope->inData) return PF_Err_BAD_CALLBACK_PARAM;
   scope->iterateCalls.fetch_add(1);
+  {
+    IterateCall call;
+    call.call = CallName(kCall);
+    call.progressBase = progress_base;
+    call.progressFinal = progress_final;
+    call.withSource = src != nullptr;
+    call.withArea = area != nullptr;
+    if (area != nullptr) call.area = *area;
+    call.refcon = refcon;
+    call.intoOutput = scope->output != nullptr && dst == &scope->output->world;
+    std::lock_guard<std::mutex> hold(scope->logLock);
+    scope->iterations.push_back(call);
+  }
   if (PF_Err err = scope->Count(kCall)) return err;
   World* out = scope->FindWorld(dst);
   World* in = src != nullptr ? scope->FindWorld(src) : nullptr;

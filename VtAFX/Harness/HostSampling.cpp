@@ -31,11 +31,23 @@ const Pixel* PixelOrNull(const PF_EffectWorld& w, int64_t x, int64_t y) {
                                         size_t(y) * size_t(w.rowbytes) + size_t(x) * sizeof(Pixel));
 }
 
-// Checks the call and finds the world to sample; null when the call is unusable.
+// Checks the call and finds the world to sample; null when the call is unusable. Records
+// the call first when asked to, so that a call with the wrong reference shows too.
 template <Depth kDepth>
-const PF_EffectWorld* SourceFor(PF_ProgPtr effect_ref, const PF_SampPB* params,
-                                const void* dst, int32_t call, PF_Err& err) {
+const PF_EffectWorld* SourceFor(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y,
+                                const PF_SampPB* params, const void* dst, int32_t call,
+                                PF_Err& err) {
   CallScope* scope = CurrentScope();
+  if (scope != nullptr && scope->options.recordSamples) {
+    SampleCall record;
+    record.call = CallName(call);
+    record.effectRef = effect_ref;
+    record.x = x;
+    record.y = y;
+    if (params != nullptr) record.params = *params;
+    std::lock_guard<std::mutex> hold(scope->logLock);
+    scope->samples.push_back(record);
+  }
   if (scope == nullptr || ScopeOf(effect_ref) != scope) {
     err = PF_Err_BAD_CALLBACK_PARAM;
     return nullptr;
@@ -58,7 +70,7 @@ template <typename Pixel, Depth kDepth, int32_t kCall>
 PF_Err Nearest(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB* params,
                Pixel* dst) {
   PF_Err err = PF_Err_NONE;
-  const PF_EffectWorld* w = SourceFor<kDepth>(effect_ref, params, dst, kCall, err);
+  const PF_EffectWorld* w = SourceFor<kDepth>(effect_ref, x, y, params, dst, kCall, err);
   if (w == nullptr) return err;
   const Pixel* p = PixelOrNull<Pixel>(*w, FloorDiv65536(int64_t(x) + 32768),
                                       FloorDiv65536(int64_t(y) + 32768));
@@ -111,7 +123,7 @@ template <typename Pixel, Depth kDepth, int32_t kCall>
 PF_Err Subpixel(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB* params,
                 Pixel* dst) {
   PF_Err err = PF_Err_NONE;
-  const PF_EffectWorld* w = SourceFor<kDepth>(effect_ref, params, dst, kCall, err);
+  const PF_EffectWorld* w = SourceFor<kDepth>(effect_ref, x, y, params, dst, kCall, err);
   if (w == nullptr) return err;
   *dst = Bilinear<Pixel>(*w, x, y);
   return PF_Err_NONE;

@@ -124,7 +124,12 @@ bool CallScope::AbortRequested() {
          rowsIterated.load(std::memory_order_relaxed) >= options.abortAfterRows;
 }
 
-CallScope::Snapshot CallScope::Take() const {
+void CallScope::LogSuite(const char* what, int32_t suite) {
+  std::lock_guard<std::mutex> hold(logLock);
+  suiteLog.push_back(std::string(what) + " " + SuiteAt(suite).name);
+}
+
+CallScope::Snapshot CallScope::Take() {
   Snapshot s{};
   for (int32_t i = 0; i < kCallCount + 2 * kSuiteCount; ++i) s.calls[i] = calls[i].load();
   for (int32_t i = 0; i < kSuiteCount; ++i) {
@@ -141,10 +146,12 @@ CallScope::Snapshot CallScope::Take() const {
   s.created = worldsCreated.load();
   s.disposed = worldsDisposed.load();
   s.uiUpdates = uiUpdates.size();
+  std::lock_guard<std::mutex> hold(logLock);
+  s.suiteLog = suiteLog.size();
   return s;
 }
 
-void CallScope::Account(const Snapshot& start, CommandRecord& record) const {
+void CallScope::Account(const Snapshot& start, CommandRecord& record) {
   const Snapshot now = Take();
   for (int32_t i = 0; i < kCallCount; ++i) {
     if (now.calls[i] != start.calls[i]) record.calls[kCallNames[i]] = now.calls[i] - start.calls[i];
@@ -171,6 +178,8 @@ void CallScope::Account(const Snapshot& start, CommandRecord& record) const {
   record.worldsCreated = now.created - start.created;
   record.worldsDisposed = now.disposed - start.disposed;
   record.uiUpdates.assign(uiUpdates.begin() + std::ptrdiff_t(start.uiUpdates), uiUpdates.end());
+  std::lock_guard<std::mutex> hold(logLock);
+  record.suiteLog.assign(suiteLog.begin() + std::ptrdiff_t(start.suiteLog), suiteLog.end());
 }
 
 CallScope* CurrentScope() { return tCurrent; }

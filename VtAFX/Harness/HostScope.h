@@ -6,6 +6,8 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <string>
 #include <vector>
 
 #include "AE_Effect.h"
@@ -153,6 +155,13 @@ struct CallScope {
   std::atomic<int32_t> worldsCreated{0}, worldsDisposed{0};
   std::atomic<int32_t> iterateCalls{0}, rowsIterated{0}, callbackCalls{0};
 
+  // Order of suite calls and the calls to keep whole, written from any thread.
+  std::mutex logLock;
+  std::vector<std::string> suiteLog;
+  std::vector<IterateCall> iterations;
+  std::vector<SampleCall> samples;
+  void LogSuite(const char* what, int32_t suite);
+
   std::vector<CheckedOutParam> checkedOut;
   std::vector<ParamUiUpdate> uiUpdates;
 
@@ -192,10 +201,11 @@ struct CallScope {
     int32_t suite[kSuiteCount][5];
     int32_t unknown, checkouts, checkins, strayCheckins, created, disposed;
     size_t uiUpdates;
+    size_t suiteLog;
   };
-  Snapshot Take() const;
+  Snapshot Take();
   // Fills the accounting of `record` with what happened since `start`.
-  void Account(const Snapshot& start, CommandRecord& record) const;
+  void Account(const Snapshot& start, CommandRecord& record);
 };
 
 // The scope of the command running on this thread (null outside commands).

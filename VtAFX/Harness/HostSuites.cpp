@@ -5,6 +5,7 @@
 
 #include "HostScope.h"
 #include "HostSuiteTables.h"
+#include "SPErrorCodes.h"
 
 namespace harness {
 namespace {
@@ -29,10 +30,12 @@ SPErr AcquireSuite(const char* name, int32 version, const void** suite) {
   if (scope != nullptr) {
     if (PF_Err err = scope->Count(kCallCount + 2 * id)) {
       scope->suites[id].refused.fetch_add(1);
+      scope->LogSuite("refuse", id);
       return err;
     }
     scope->suites[id].acquired.fetch_add(1);
     scope->suites[id].held.fetch_add(1);
+    scope->LogSuite("acquire", id);
     scope->host.Totals().suitesAcquired.fetch_add(1);
   }
   *suite = SuiteAt(id).table;
@@ -51,6 +54,7 @@ SPErr ReleaseSuite(const char* name, int32 version) {
   const PF_Err err = scope->Count(kCallCount + 2 * id + 1);
   CallScope::SuiteCounters& c = scope->suites[id];
   c.released.fetch_add(1);
+  scope->LogSuite("release", id);
   scope->host.Totals().suitesReleased.fetch_add(1);
   if (c.held.fetch_sub(1) <= 0) {
     c.held.fetch_add(1);

@@ -92,6 +92,9 @@ RenderResult EffectInstance::Render(const RenderRequest& request) const {
   result.iterateCalls = scope.iterateCalls.load();
   result.rowsIterated = scope.rowsIterated.load();
   result.callbackCalls = scope.callbackCalls.load();
+  result.iterations = scope.iterations;
+  result.effectRef = scope.inData.effect_ref;
+  result.samples = std::move(scope.samples);
   host_->totals_.framesRendered.fetch_add(1);
   return result;
 }

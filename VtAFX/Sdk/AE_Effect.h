@@ -5,7 +5,9 @@
 
 #include "A.h"
 #include "AE_EffectVers.h"
-#include "SPBasic.h"
+
+/* Only ever reached through in_data->pica_basicP; its declaration is SPBasic.h's. */
+struct SPBasicSuite;
 
 #pragma pack(push, 8)
 

@@ -16,10 +16,4 @@ typedef int32_t SPErr;
 /* 4 bytes on Windows (1 byte on the other desktop platform). */
 typedef int32_t SPBoolean;
 
-enum {
-	kSPNoError = 0,
-	/* 'S!Fd' */
-	kSPSuiteNotFoundError = 0x53214664
-};
-
 #endif

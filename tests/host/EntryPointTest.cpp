@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "FakeHost.h"
@@ -73,6 +74,67 @@ TEST(EntryPointFunc, HandledCommandsWithoutTheirRecordsFailCleanly) {
   EXPECT_EQ(Send(host, PF_Cmd_USER_CHANGED_PARAM), PF_Err_NONE);
 }
 
+// What the render callbacks hand out, per case.
+PF_EffectWorld* gInputWorld = nullptr;
+PF_EffectWorld* gOutputWorld = nullptr;
+PF_Err HandInput(PF_ProgPtr, A_long, PF_EffectWorld** world) {
+  *world = gInputWorld;
+  return PF_Err_NONE;
+}
+PF_Err HandOutput(PF_ProgPtr, PF_EffectWorld** world) {
+  *world = gOutputWorld;
+  return PF_Err_NONE;
+}
+
+// Records a host may hand over empty, and worlds that calls reporting success may yield:
+// a defined code, and no byte read of the context (one byte here, so the address sanitizer
+// sees any reach into it) or of anything else the host did not hand out.
+TEST(EntryPointFunc, UnusableRenderRecordsAndWorlds) {
+  PF_EffectWorld pixels{};
+  pixels.width = pixels.height = 4;
+  PF_EffectWorld noPixels = pixels;
+  PF_Pixel somewhere{};
+  pixels.data = &somewhere;  // never read
+  struct Case {
+    const char* what;
+    bool input, cb, context;
+    PF_EffectWorld *inputWorld, *outputWorld;
+    PF_Err expected;
+  };
+  const Case cases[] = {
+      {"no input record", false, true, true, &pixels, &pixels, PF_Err_INTERNAL_STRUCT_DAMAGED},
+      {"no callbacks", true, false, true, &pixels, &pixels, PF_Err_INTERNAL_STRUCT_DAMAGED},
+      {"no pre-render data", true, true, false, &pixels, &pixels, PF_Err_BAD_CALLBACK_PARAM},
+      {"null input world", true, true, true, nullptr, &pixels, PF_Err_BAD_CALLBACK_PARAM},
+      {"null output world", true, true, true, &pixels, nullptr, PF_Err_BAD_CALLBACK_PARAM},
+      {"input without pixels", true, true, true, &noPixels, &pixels, PF_Err_BAD_CALLBACK_PARAM},
+      {"output without pixels", true, true, true, &pixels, &noPixels, PF_Err_BAD_CALLBACK_PARAM},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakeHost host;
+    std::unique_ptr<char[]> context(new char[1]);
+    gInputWorld = c.inputWorld;
+    gOutputWorld = c.outputWorld;
+    PF_SmartRenderInput input{};
+    input.pre_render_data = c.context ? context.get() : nullptr;
+    PF_SmartRenderCallbacks cb{HandInput, nullptr, HandOutput};
+    PF_SmartRenderExtra extra{c.input ? &input : nullptr, c.cb ? &cb : nullptr};
+    EXPECT_EQ(Send(host, PF_Cmd_SMART_RENDER, &extra), c.expected);
+    EXPECT_TRUE(host.acquired.empty());
+  }
+  FakeHost host;
+  PF_PreRenderInput input{};
+  PF_PreRenderOutput output{};
+  PF_PreRenderCallbacks cb{};
+  for (int missing = 0; missing < 3; ++missing) {
+    PF_PreRenderExtra extra{missing == 0 ? nullptr : &input, missing == 1 ? nullptr : &output,
+                            missing == 2 ? nullptr : &cb};
+    EXPECT_EQ(Send(host, PF_Cmd_SMART_PRE_RENDER, &extra), PF_Err_INTERNAL_STRUCT_DAMAGED);
+  }
+  EXPECT_TRUE(host.acquired.empty());
+}
+
 TEST(About, NameVersionAndTextFitTheMessage) {
   FakeHost host;
   EXPECT_EQ(Send(host, PF_Cmd_ABOUT), PF_Err_NONE);
@@ -104,27 +166,34 @@ TEST(GlobalSetup, ReportsVersionAndFlagsKeepingTheHostsBits) {
   EXPECT_STREQ(host.out_data.return_msg, "");
 }
 
-// Set-up failures: 516 and the host's message, yet the version and flags are still reported
-// and nothing acquired stays acquired.
-TEST(GlobalSetup, FailuresReport516AndStillTheVersionAndFlags) {
-  enum class Failure { kNoBasicSuite, kAnsiRefused, kReleaseRefused };
+// A host without a basic suite is refused before anything is written; every other way
+// out reports the version and flags, and only a refused acquisition is an error (with the
+// host's message). Nothing acquired stays acquired.
+TEST(GlobalSetup, FailuresAndTheVersionAndFlags) {
+  enum class Failure { kNoBasicSuite, kAnsiRefused, kReleaseRefused, kAnsiWithErrorCode };
   struct Case {
     Failure failure;
+    PF_Err result;
+    bool reported;  // version and flags written
     const char* message;
   };
-  const Case cases[] = {{Failure::kNoBasicSuite, "Couldn't load suite."},
-                        {Failure::kAnsiRefused, "Couldn't load suite."},
-                        {Failure::kReleaseRefused, "Couldn't release suite."}};
+  const Case cases[] = {{Failure::kNoBasicSuite, PF_Err_BAD_CALLBACK_PARAM, false, ""},
+                        {Failure::kAnsiRefused, PF_Err_BAD_CALLBACK_PARAM, true,
+                         "Couldn't load suite."},
+                        {Failure::kReleaseRefused, PF_Err_NONE, true, ""},
+                        {Failure::kAnsiWithErrorCode, PF_Err_NONE, true, ""}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.message);
+    SCOPED_TRACE(static_cast<int>(c.failure));
     FakeHost host;
     if (c.failure == Failure::kNoBasicSuite) host.in_data.pica_basicP = nullptr;
     if (c.failure == Failure::kAnsiRefused) host.refuseAcquire.push_back("PF ANSI Suite");
     if (c.failure == Failure::kReleaseRefused) host.refuseRelease.push_back("PF ANSI Suite");
-    EXPECT_EQ(Send(host, PF_Cmd_GLOBAL_SETUP), PF_Err_BAD_CALLBACK_PARAM);
-    EXPECT_EQ(host.out_data.my_version, kVersion);
-    EXPECT_EQ(host.out_data.out_flags, kOutFlags | PF_OutFlag_DISPLAY_ERROR_MESSAGE);
-    EXPECT_EQ(host.out_data.out_flags2, kOutFlags2);
+    if (c.failure == Failure::kAnsiWithErrorCode) host.acquireWithError.push_back("PF ANSI Suite");
+    EXPECT_EQ(Send(host, PF_Cmd_GLOBAL_SETUP), c.result);
+    EXPECT_EQ(host.out_data.my_version, c.reported ? kVersion : 0u);
+    EXPECT_EQ(host.out_data.out_flags, (c.reported ? kOutFlags : 0) |
+                                           (c.message[0] ? PF_OutFlag_DISPLAY_ERROR_MESSAGE : 0));
+    EXPECT_EQ(host.out_data.out_flags2, c.reported ? kOutFlags2 : 0);
     EXPECT_STREQ(host.out_data.return_msg, c.message);
     EXPECT_EQ(host.Outstanding(), 0);
   }

@@ -8,6 +8,8 @@
 #include <new>
 #include <stdexcept>
 
+#include "SPErrorCodes.h"
+
 namespace {
 
 FakeHost* gHost = nullptr;
@@ -50,7 +52,7 @@ SPErr FakeAcquireSuite(const char* name, int32 version, const void** suite) {
   }
   gHost->acquired.push_back(name);
   gHost->acquiredVersions.push_back(version);
-  return kSPNoError;
+  return Contains(gHost->acquireWithError, name) ? kSPSuiteNotFoundError : kSPNoError;
 }
 
 SPErr FakeReleaseSuite(const char* name, int32 /*version*/) {

@@ -13,6 +13,7 @@
 #include "AE_EffectCB.h"
 #include "AE_EffectCBSuites.h"
 #include "AE_EffectSuites.h"
+#include "SPBasic.h"
 
 struct FakeHost {
   FakeHost();
@@ -38,6 +39,8 @@ struct FakeHost {
   // Suite names the basic suite refuses to acquire (null table and an error) or to release.
   std::vector<std::string> refuseAcquire;
   std::vector<std::string> refuseRelease;
+  // Suite names handed out with an error code all the same.
+  std::vector<std::string> acquireWithError;
   // Suites acquired, and releases asked for (refused ones too), by name, in call order.
   std::vector<std::string> acquired;
   std::vector<int32_t> acquiredVersions;

@@ -109,34 +109,6 @@ TEST(Module, AboutAndUnhandledCommands) {
   }
 }
 
-TEST(Module, GlobalSetupFailuresStillReportVersionAndFlags) {
-  struct Case {
-    CallOptions options;
-    const char* message;
-  };
-  Case cases[3];
-  cases[0].options.noBasicSuite = true;
-  cases[0].message = "Couldn't load suite.";
-  cases[1].options.faults = {{"AcquireSuite:PF ANSI Suite", 1, PF_Err_BAD_CALLBACK_PARAM}};
-  cases[1].message = "Couldn't load suite.";
-  cases[2].options.faults = {{"ReleaseSuite:PF ANSI Suite", 1, PF_Err_BAD_CALLBACK_PARAM}};
-  cases[2].message = "Couldn't release suite.";
-  EffectHost* host = Effect();
-  ASSERT_TRUE(host);
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.message);
-    const CommandRecord setup = host->GlobalSetup(c.options, PF_OutFlag_NON_PARAM_VARY);
-    EXPECT_EQ(setup.result, PF_Err_BAD_CALLBACK_PARAM);
-    EXPECT_FALSE(setup.threw);
-    EXPECT_STREQ(setup.outData.return_msg, c.message);
-    EXPECT_EQ(setup.outData.my_version, kVersion);
-    EXPECT_EQ(setup.outData.out_flags,
-              kOutFlags | PF_OutFlag_NON_PARAM_VARY | PF_OutFlag_DISPLAY_ERROR_MESSAGE);
-    EXPECT_EQ(setup.outData.out_flags2, kOutFlags2);
-    EXPECT_TRUE(setup.Balanced());
-  }
-}
-
 // (index, opened) of each PF_UpdateParamUI call.
 std::vector<std::pair<PF_ParamIndex, bool>> Updates(const CommandRecord& record) {
   std::vector<std::pair<PF_ParamIndex, bool>> updates;
@@ -195,49 +167,6 @@ TEST(Module, RefusedParamUtilsSuiteChangesNothing) {
   EXPECT_TRUE(change.uiUpdates.empty());
   EXPECT_TRUE(instance.Control(10).flags & PF_ParamFlag_COLLAPSE_TWIRLY);
   EXPECT_TRUE(change.Balanced());
-}
-
-// Every suite taken is given back, whichever host call fails.
-TEST(Module, EverySuiteReleasedOnEveryFailurePath) {
-  struct Case {
-    PF_Cmd cmd;
-    FaultRule fault;
-  };
-  const Case cases[] = {
-      {PF_Cmd_ABOUT, {"sprintf", 1, 0}},
-      {PF_Cmd_GLOBAL_SETUP, {"AcquireSuite:PF ANSI Suite", 1, PF_Err_BAD_CALLBACK_PARAM}},
-      {PF_Cmd_GLOBAL_SETUP, {"ReleaseSuite:PF ANSI Suite", 1, PF_Err_BAD_CALLBACK_PARAM}},
-      {PF_Cmd_GLOBAL_SETUP, {"sin", 0, 0}},
-      {PF_Cmd_PARAMS_SETUP, {"add_param", 1, PF_Err_OUT_OF_MEMORY}},
-      {PF_Cmd_PARAMS_SETUP, {"add_param", 9, PF_Err_OUT_OF_MEMORY}},
-      {PF_Cmd_PARAMS_SETUP, {"add_param", 33, PF_Err_INVALID_INDEX}},
-      {PF_Cmd_PARAMS_SETUP, {"strcpy", 0, 0}},
-      {PF_Cmd_USER_CHANGED_PARAM, {"AcquireSuite:PF Param Utils Suite", 1, 516}},
-      {PF_Cmd_USER_CHANGED_PARAM, {"ReleaseSuite:PF Param Utils Suite", 1, 516}},
-      {PF_Cmd_USER_CHANGED_PARAM, {"PF_UpdateParamUI", 0, PF_Err_INVALID_INDEX}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.fault.call + " in command " + std::to_string(c.cmd));
-    EffectHost* host = Effect();
-    ASSERT_TRUE(host);
-    CallOptions options;
-    options.faults = {c.fault};
-    CommandRecord record;
-    if (c.cmd == PF_Cmd_ABOUT) record = host->About(options);
-    if (c.cmd == PF_Cmd_GLOBAL_SETUP) record = host->GlobalSetup(options);
-    if (c.cmd == PF_Cmd_PARAMS_SETUP) record = host->ParamsSetup(options);
-    if (c.cmd == PF_Cmd_USER_CHANGED_PARAM) {
-      EffectInstance instance(*host);
-      record = instance.ChangeParam(1, {7}, options);
-    }
-    EXPECT_TRUE(record.sent);
-    EXPECT_FALSE(record.threw);
-    EXPECT_TRUE(record.Balanced());
-    if (c.cmd == PF_Cmd_PARAMS_SETUP) {
-      EXPECT_EQ(record.outData.num_params, 77);
-      ASSERT_EQ(host->ParamsSetup().result, PF_Err_NONE);  // the full set again for later tests
-    }
-  }
 }
 
 }  // namespace

@@ -103,37 +103,34 @@ TEST(UserChangedParam, OtherParametersDoNothing) {
   }
 }
 
-// The host's answer to an update is ignored; a refused suite is 516 with the message, and no
-// group changes when the suite could not be had.
+// The host's answer to an update is ignored. A refused suite is 516 with the message, no
+// basic suite 516 without one, and no group changes either way; a refused release is not
+// the command's failure.
 TEST(UserChangedParam, HostFailures) {
-  {
+  enum class Failure { kUpdateRefused, kNoBasicSuite, kSuiteRefused, kReleaseRefused };
+  struct Case {
+    Failure failure;
+    PF_Err result;
+    size_t updates;
+    const char* message;
+  };
+  const Case cases[] = {{Failure::kUpdateRefused, PF_Err_NONE, 2, ""},
+                        {Failure::kNoBasicSuite, PF_Err_BAD_CALLBACK_PARAM, 0, ""},
+                        {Failure::kSuiteRefused, PF_Err_BAD_CALLBACK_PARAM, 0,
+                         "Couldn't load suite."},
+                        {Failure::kReleaseRefused, PF_Err_NONE, 2, ""}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.failure));
     FakeHost host;
-    host.updateResult = PF_Err_INVALID_INDEX;
+    if (c.failure == Failure::kUpdateRefused) host.updateResult = PF_Err_INVALID_INDEX;
+    if (c.failure == Failure::kNoBasicSuite) host.in_data.pica_basicP = nullptr;
+    if (c.failure == Failure::kSuiteRefused) host.refuseAcquire.push_back("PF Param Utils Suite");
+    if (c.failure == Failure::kReleaseRefused) host.refuseRelease.push_back("PF Param Utils Suite");
     Params params(1, {24});
-    EXPECT_EQ(ChangeParam(host, params, 1), PF_Err_NONE);
-    EXPECT_EQ(host.updates.size(), 2u);
-  }
-  for (bool noBasicSuite : {false, true}) {
-    FakeHost host;
-    if (noBasicSuite) {
-      host.in_data.pica_basicP = nullptr;
-    } else {
-      host.refuseAcquire.push_back("PF Param Utils Suite");
-    }
-    Params params(1, {});
-    EXPECT_EQ(ChangeParam(host, params, 1), PF_Err_BAD_CALLBACK_PARAM);
-    EXPECT_TRUE(host.updates.empty());
-    EXPECT_TRUE(host.released.empty());
-    EXPECT_STREQ(host.out_data.return_msg, "Couldn't load suite.");
-    EXPECT_TRUE(host.out_data.out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE);
-  }
-  {
-    FakeHost host;
-    host.refuseRelease.push_back("PF Param Utils Suite");
-    Params params(1, {});
-    EXPECT_EQ(ChangeParam(host, params, 1), PF_Err_BAD_CALLBACK_PARAM);
-    EXPECT_EQ(host.updates.size(), 1u);
-    EXPECT_STREQ(host.out_data.return_msg, "Couldn't release suite.");
+    EXPECT_EQ(ChangeParam(host, params, 1), c.result);
+    EXPECT_EQ(host.updates.size(), c.updates);
+    EXPECT_STREQ(host.out_data.return_msg, c.message);
+    EXPECT_EQ(host.Outstanding(), 0);
   }
 }
 

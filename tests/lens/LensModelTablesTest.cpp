@@ -29,18 +29,6 @@ LensParams Classic(double quadratic, double eccentricity) {
   return p;
 }
 
-TEST(LensModelTables, ConstructionOwnsNothingAndDestructionReleases) {
-  const int64_t before = LiveArrayAllocations();
-  {
-    LensModel model;
-    EXPECT_EQ(OwnedArrays(model), 0);
-    EXPECT_EQ(model.radialTable.count, 0);
-    GiveArrays(model.radialTable);
-    GiveArrays(model.negativeRadialTable);
-  }
-  EXPECT_EQ(LiveArrayAllocations(), before);
-}
-
 TEST(LensModelTables, SetUpReleasesWhatAnEarlierSetUpBuilt) {
   const int64_t before = LiveArrayAllocations();
   const LensParams sequence[] = {

@@ -1,5 +1,5 @@
-// Shared helpers of the lens tests: neutral parameter blocks, the model frame written out
-// plainly, and bit-exact comparison.
+// Shared helpers of the lens tests: neutral parameter blocks, image grids, round trips and
+// bit-exact comparison.
 #pragma once
 
 #include <cmath>
@@ -26,17 +26,11 @@ inline LensParams NeutralParams(ModelKind kind) {
     c = 0.0;
   }
   switch (kind) {
-    case kModelRadialSquash:
-      p.coef[3] = p.coef[4] = 1.0;
-      break;
+    case kModelRadialSquash: p.coef[3] = p.coef[4] = 1.0; break;
     case kModelAnamorphic6:
-    case kModelStdAnamorphic6:
-      p.coef[20] = p.coef[21] = 1.0;
-      break;
+    case kModelStdAnamorphic6: p.coef[20] = p.coef[21] = 1.0; break;
     case kModelAnamorphicMerged6:
-    case kModelStdAnamorphicMerged6:
-      p.coef[11] = p.coef[12] = 1.0;
-      break;
+    case kModelStdAnamorphicMerged6: p.coef[11] = p.coef[12] = 1.0; break;
     default:
       if (kind >= kModelFisheyeStereographic && kind <= kModelFisheyeOrthographic) {
         p.coef[4] = p.coef[5] = 1.0;
@@ -54,18 +48,6 @@ inline LensParams KindParams(ModelKind kind, std::initializer_list<std::pair<int
   }
   return p;
 }
-
-// The model frame for `aspect`, computed the plain way.
-struct Frame {
-  double toX, toY, fromX, fromY;
-  explicit Frame(double aspect) {
-    const double d = std::sqrt(aspect * aspect + 1.0);
-    toX = aspect / d;
-    toY = -1.0 / d;
-    fromX = d / aspect;
-    fromY = -d;
-  }
-};
 
 // (steps + 1)^2 points evenly over [-extent, extent]^2, corners included.
 inline std::vector<Point2> ImageGrid(int steps, double extent) {
@@ -93,46 +75,6 @@ inline double RoundTripError(const LensModel& model, bool distortFirst, int& inv
     worst = std::fmax(worst, std::fmax(std::fabs(r.x - p.x), std::fabs(r.y - p.y)));
   }
   return worst;
-}
-
-// A polynomial map's value (pu, pv) and Jacobian at one point of the model frame.
-struct RefMapJacobian {
-  double pu, pv, j11, j12, j21, j22;
-};
-
-// Newton's method on `map` towards (targetX, targetY), written out step by step: from half
-// the target, at most 25 iterations, steps no longer than 0.1, tolerance 1e-8, stopping
-// when the residual grows or the Jacobian is singular or vanishes. Returns the validity;
-// `u`, `v` receive the last iterate.
-template <typename Map>
-int32_t RefNewton(Map map, double targetX, double targetY, double& u, double& v) {
-  u = 0.5 * targetX;
-  v = 0.5 * targetY;
-  double previous = 1e10;
-  for (int i = 0; i < 25; ++i) {
-    const RefMapJacobian m = map(u, v);
-    const double ex = targetX - m.pu, ey = targetY - m.pv;
-    const double error = ex * ex + ey * ey;
-    if (error > previous) return 0;
-    if (std::fabs(m.j11) < 1e-8 && std::fabs(m.j12) < 1e-8 && std::fabs(m.j21) < 1e-8 &&
-        std::fabs(m.j22) < 1e-8) {
-      return 1;
-    }
-    const double det = m.j11 * m.j22 - m.j21 * m.j12;
-    if (det == 0.0) return 0;
-    double du = (m.j22 * ex - m.j12 * ey) / det;
-    double dv = (m.j11 * ey - m.j21 * ex) / det;
-    const double longest = std::fabs(du) > std::fabs(dv) ? std::fabs(du) : std::fabs(dv);
-    if (longest > 0.1) {
-      du = du * (0.1 / longest);
-      dv = dv * (0.1 / longest);
-    }
-    u = u + du;
-    v = v + dv;
-    previous = error;
-    if (std::fabs(du) < 1e-8 && std::fabs(dv) < 1e-8) return 1;
-  }
-  return 0;
 }
 
 inline bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }

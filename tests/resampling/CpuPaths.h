@@ -7,10 +7,18 @@
 
 #include "Resampling/CpuFeatures.h"
 
-// The feature words to test under: the SSE2 emulation always, SSE4.1 where present.
+// The feature words to test under, SSE2 (the reference) first: SSE2 alone always, then
+// each wider target this processor has, with the narrower ones beside it as detection
+// reports them.
 inline std::vector<uint32_t> AvailablePaths() {
+  const uint32_t have = QueryCpuFeatures();
   std::vector<uint32_t> paths = {0};
-  if (QueryCpuFeatures() & kCpuFeatureSse41) paths.push_back(kCpuFeatureSse41);
+  uint32_t word = 0;
+  for (uint32_t bit : {kCpuFeatureSse41, kCpuFeatureAvx2, kCpuFeatureAvx512F}) {
+    if (!(have & bit)) break;
+    word |= bit;
+    paths.push_back(word);
+  }
   return paths;
 }
 

@@ -6,7 +6,9 @@
 
 #include "Arguments.h"
 #include "ControlValues.h"
-#include "Json.h"
+#include <nlohmann/json.hpp>
+#include <thread>
+
 #include "Preset.h"
 #include "ToolError.h"
 
@@ -52,9 +54,9 @@ TEST(Controls, FindsByNameOrIndex) {
       {"pixel aspekt", "unknown control \"pixel aspekt\"; did you mean \"Pixel Aspect\"?"},
       {"Lens Centre", "unknown control \"Lens Centre\"; did you mean \"Lens Center\"?"},
       {"Radial-4th Parameters", "\"Radial-4th Parameters\" is a group, which has no value"},
-      {"5", "control 5 is the group \"Radial-4th Parameters\", which has no value"},
-      {"0", "no control has the index 0; indices run from 1 to 7"},
-      {"77", "no control has the index 77; indices run from 1 to 7"},
+      {"5", "control \"5\" is the group \"Radial-4th Parameters\", which has no value"},
+      {"0", "no control has the index \"0\"; indices run from 1 to 7"},
+      {"77", "no control has the index \"77\"; indices run from 1 to 7"},
   };
   for (const Case& c : cases) EXPECT_EQ(UsageMessage([&] { FindControl(controls, c.key); }), c.message);
 }
@@ -127,10 +129,9 @@ TEST(ControlValues, RefusesBadKeyframes) {
 
 TEST(Preset, AppliesConstantsAndKeyframes) {
   auto controls = SampleControls();
-  JsonValue doc;
-  std::string error;
-  ASSERT_TRUE(ParseJson(R"({"Lens Model": "Classic", "2": 3, "Lens Center": [10, 20],
-                            "r4 c2": {"1001": -0.05, "1100": "-0.062"}})", doc, error)) << error;
+  // Saved by a Windows editor: a byte-order mark first.
+  auto doc = ParsePreset("\xEF\xBB\xBF" R"({"Lens Model": "Classic", "2": 3, "Lens Center": [10, 20],
+                            "r4 c2": {"1001": -0.05, "1100": "-0.062"}})", "p.json");
   ControlSettings settings;
   ApplyPreset(settings, controls, doc, "p.json");
   EXPECT_EQ(FindSetting(settings, 1)->keys[0].value.x, 1.0);
@@ -146,24 +147,45 @@ TEST(Preset, NamesFileAndControlInErrors) {
     const char* json;
     const char* message;
   } cases[] = {
-      {"[1]", "p.json: a preset is a JSON object of control name to value, not a array"},
+      {"[1]", "p.json: a preset is a JSON object of control name to value, not an array"},
       {R"({"R4 C3": 1})", "p.json: unknown control \"R4 C3\"; did you mean \"R4 C2\"?"},
       {R"({"Lens Center": 5})", "p.json: \"Lens Center\" takes a point [X, Y], not a number"},
       {R"({"Pixel Aspect": [1, 2]})", "p.json: \"Pixel Aspect\" does not take an array"},
       {R"({"Pixel Aspect": true})", "p.json: \"Pixel Aspect\" does not take a boolean"},
       {R"({"Pixel Aspect": 20})", "p.json: \"Pixel Aspect\" must be between 0.1 and 10, not 20"},
       {R"({"Pixel Aspect": {"1": 1}})", "p.json: \"Pixel Aspect\" cannot be animated; give it one value"},
-      {R"({"R4 C2": {"first": 1}})", "p.json: \"R4 C2\" has the keyframe \"first\", which is not a whole frame number"},
-      {R"({"R4 C2": {"1.5": 1}})", "p.json: \"R4 C2\" has the keyframe \"1.5\", which is not a whole frame number"},
+      {R"({"R4 C2": {"first": 1}})", "p.json: \"R4 C2\" keyframe takes a whole frame number, not \"first\""},
+      {R"({"R4 C2": {"1.5": 1}})", "p.json: \"R4 C2\" keyframe takes a whole frame number, not \"1.5\""},
+      {R"({"R4 C2": {"-10000001": 1}})",
+       "p.json: \"R4 C2\" keyframe: frame \"-10000001\" is beyond the frames a shot can have (-10000000 to 10000000)"},
       {R"({"R4 C2": {}})", "p.json: \"R4 C2\" has an empty set of keyframes"},
+      {R"({"R4 C2": 1, "6": 2})", "p.json: \"R4 C2\" and \"6\" both name \"R4 C2\""},
   };
   for (const Case& c : cases) {
-    JsonValue doc;
-    std::string error;
-    ASSERT_TRUE(ParseJson(c.json, doc, error)) << error;
+    auto doc = ParsePreset(c.json, "p.json");
     ControlSettings settings;
     EXPECT_EQ(UsageMessage([&] { ApplyPreset(settings, controls, doc, "p.json"); }), c.message);
   }
+}
+
+TEST(Preset, RefusesBadJsonWithPlace) {
+  struct Case {
+    std::string text;
+    const char* message;
+  } cases[] = {
+      {"{\"a\": 1,}", "line 1, column 9: syntax error while parsing object key - unexpected '}'; expected string literal"},
+      {"{\"a\": 1,\n \"a\": 2}", "line 2, column 2: duplicate key \"a\""},
+      {"{\"k\": {\"1\": 1, \"x\\\"\": 2, \"x\\\"\": 3}}", "line 1, column 26: duplicate key \"x\"\""},
+      {"\xEF\xBB\xBF{\"a\": 1, \"a\": 2}", "line 1, column 10: duplicate key \"a\""},
+      {"[1e400]", "line 1, column 2: number overflow parsing '1e400'"},
+      {std::string(65, '[') + std::string(65, ']'), "line 1, column 65: nested too deeply"},
+      {"\"" + std::string(100, 'x') + "\x01\"",
+       "line 1, column 102: syntax error while parsing value - invalid string: control character U+0001 (SOH) "
+       "must be escaped to \\u0001; last read: \"\"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...\""},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(UsageMessage([&] { ParsePreset(c.text, "p.json"); }), "p.json: not valid JSON: " + std::string(c.message));
+  EXPECT_NO_THROW(ParsePreset(std::string(64, '[') + std::string(64, ']'), "p.json"));
 }
 
 TEST(Arguments, PresetComesBeforeSetsWhateverTheOrder) {
@@ -189,14 +211,29 @@ TEST(Arguments, RefusesBadOptions) {
     std::vector<std::string> args;
     const char* message;
   } cases[] = {
-      {{"--frame", "1-2"}, "unknown option --frame; did you mean --frames?"},
-      {{"--zzzzzz"}, "unknown option --zzzzzz"},
+      {{"--frame", "1-2"}, "unknown option \"--frame\"; did you mean --frames?"},
+      {{"--zzzzzz"}, "unknown option \"--zzzzzz\""},
       {{"--frames"}, "--frames needs a value"},
       {{"--json=1"}, "--json takes no value"},
+      {{"--frames", "1", "--frames=2"}, "--frames is given twice; give it once"},
+      {{"-f", "1-2"}, "unknown option \"-f\""},
   };
   for (const Case& c : cases) EXPECT_EQ(UsageMessage([&] { ParseArguments(c.args, allowed); }), c.message);
-  ParsedArguments p = ParseArguments({"in.exr", "--json", "--frames=3-4", "--", "--out"}, allowed);
-  EXPECT_EQ(p.positional, (std::vector<std::string>{"in.exr", "--out"}));
+  // Help wins over any mistake, and carries the table the usage is printed from.
+  for (auto args : {std::vector<std::string>{"-h"}, {"--zzz", "--help", "--frames"}}) {
+    try {
+      ParseArguments(args, allowed);
+      ADD_FAILURE() << "no help for " << args[0];
+    } catch (const HelpRequest& help) {
+      EXPECT_EQ(help.options.size(), 2u);
+    }
+  }
+  std::vector<OptionDef> effect = EffectOptionDefs();
+  effect.push_back({"json", false});
+  ParsedArguments repeated = ParseArguments({"--set", "a=1", "--set=b=2", "--json", "--json"}, effect);
+  EXPECT_EQ(repeated.options.size(), 4u);
+  ParsedArguments p = ParseArguments({"in.exr", "-", "-5", "--json", "--frames=3-4", "--", "--out", "-h"}, allowed);
+  EXPECT_EQ(p.positional, (std::vector<std::string>{"in.exr", "-", "-5", "--out", "-h"}));
   EXPECT_EQ(OptionValue(p, "frames"), "3-4");
   EXPECT_TRUE(HasOption(p, "json"));
 
@@ -207,6 +244,33 @@ TEST(Arguments, RefusesBadOptions) {
   EXPECT_EQ(UsageMessage([&] { ParseSize("0x10", "--layer", w, h); }),
             "--layer width takes a whole number from 1 to 30000, not \"0\"");
   EXPECT_EQ(UsageMessage([&] { ParseSize("1920", "--layer", w, h); }), "--layer takes WxH, not \"1920\"");
+}
+
+TEST(Arguments, ThreadsZeroMeansEveryCore) {
+  int cores = static_cast<int>(std::min(std::max(1u, std::thread::hardware_concurrency()), 256u));
+  std::vector<OptionDef> allowed = {kThreadsOption};
+  struct Case {
+    std::vector<std::string> args;
+    int threads;
+  } cases[] = {{{}, cores}, {{"--threads", "0"}, cores}, {{"--threads=1"}, 1}, {{"--threads", "256"}, 256}};
+  for (const Case& c : cases) EXPECT_EQ(ParseThreads(ParseArguments(c.args, allowed)), c.threads);
+  EXPECT_EQ(UsageMessage([&] { ParseThreads(ParseArguments({"--threads", "257"}, allowed)); }),
+            "--threads takes a whole number from 0 to 256, not \"257\"");
+}
+
+TEST(Echo, CutsAndEscapesWhatItShows) {
+  struct Case {
+    std::string input;
+    std::string shown;
+  } cases[] = {
+      {"R4 C3", "\"R4 C3\""},
+      {"caf\xC3\xA9 \xE2\x82\xAC", "\"caf\xC3\xA9 \xE2\x82\xAC\""},  // UTF-8 prints as itself
+      {"\x1B[2J\t\x7F\xC3(\xC0\xAF\xED\xA0\x80\xC2\x85", "\"\\x1B[2J\\x09\\x7F\\xC3(\\xC0\\xAF\\xED\\xA0\\x80\\xC2\\x85\""},
+      {std::string(60, 'a'), "\"" + std::string(60, 'a') + "\""},
+      {std::string(61, 'a'), "\"" + std::string(60, 'a') + "...\""},
+      {std::string(59, 'a') + "\xC3\xA9\xC3\xA9", "\"" + std::string(59, 'a') + "\xC3\xA9...\""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Echo(c.input), c.shown) << c.input;
 }
 
 }  // namespace

@@ -4,9 +4,12 @@
 
 #include <cstdio>
 #include <dirent.h>
+#include <fstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "ImageFile.h"
+#include "TempFiles.h"
 #include "ToolError.h"
 
 namespace {
@@ -47,7 +50,7 @@ int FilesStartingWith(const std::string& dir, const std::string& prefix) {
   return n;
 }
 
-TEST(ImageFile, AssociatesUnassociatedPngAndDissociatesOnWrite) {
+TEST(ImageFile, AssociatesUnassociatedPng) {
   std::string in = TempPath("unassoc.png");
   WriteRaw<uint8_t>(in, 2, 1, 4, OIIO::TypeDesc::UINT8, {200, 100, 50, 128, 10, 20, 30, 0}, true);
   ImageFileInfo info;
@@ -61,18 +64,74 @@ TEST(ImageFile, AssociatesUnassociatedPngAndDissociatesOnWrite) {
   raw.rawChannels = true;
   EXPECT_EQ(ReadImageFile(in, raw, nullptr).pixels8, (std::vector<uint8_t>{128, 200, 100, 50, 0, 10, 20, 30}));
 
-  std::string out = TempPath("unassoc_out.png");
-  WriteImageFile(out, image, WriteOptions{});
-  OIIO::ImageSpec config;
-  config.attribute("oiio:UnassociatedAlpha", 1);
-  auto reread = OIIO::ImageInput::open(out, &config);
-  ASSERT_TRUE(reread);
-  std::vector<uint8_t> px(8);
-  ASSERT_TRUE(reread->read_image(0, 0, 0, 4, OIIO::TypeDesc::UINT8, px.data()));
-  // 100 x 255 / 128 = 199.2, 50 x 255 / 128 = 99.6, 25 x 255 / 128 = 49.8.
-  EXPECT_EQ(px, (std::vector<uint8_t>{199, 100, 50, 128, 0, 0, 0, 0}));
   std::remove(in.c_str());
-  std::remove(out.c_str());
+}
+
+TEST(ImageFile, UnassociatedFormatsGetExactDissociation) {
+  Image image = MakeImage(1, 1, kDepth8);
+  image.pixels8 = {128, 100, 50, 25};  // A R G B, associated
+  // Exact: round(c x 255 / 128) gives 199, 100, 50; the library's float dissociation
+  // would store 199, 99, 49.
+  const std::vector<int> dissociated = {199, 100, 50, 128}, associated = {100, 50, 25, 128};
+  struct Case {
+    const char* name;
+    bool unassociatedSource;
+    const char* sourceFormat;
+    std::vector<int> stored;
+  } cases[] = {
+      {"a.png", false, "", dissociated},       {"a.tga", false, "", dissociated},
+      {"a.ico", false, "", dissociated},       {"a.tif", false, "", associated},
+      {"b.tif", true, "tiff", dissociated},    // a TIFF marked unassociated stays so
+      {"c.tif", true, "png", associated},      // TIFFs are associated unless marked
+      {"d.png", true, "tiff", dissociated},
+  };
+  for (const Case& c : cases) {
+    std::string path = TempPath(c.name);
+    WriteOptions options;
+    options.unassociatedAlpha = c.unassociatedSource;
+    options.sourceFormat = c.sourceFormat;
+    WriteImageFile(path, image, options);
+    OIIO::ImageSpec config;
+    config.attribute("oiio:UnassociatedAlpha", 1);
+    auto reread = OIIO::ImageInput::open(path, &config);
+    ASSERT_TRUE(reread) << c.name;
+    std::vector<uint8_t> px(4);
+    ASSERT_TRUE(reread->read_image(0, 0, 0, 4, OIIO::TypeDesc::UINT8, px.data())) << c.name;
+    EXPECT_EQ(std::vector<int>(px.begin(), px.end()), c.stored) << c.name;
+    ImageFileInfo info;
+    ReadImageFile(path, ReadOptions{}, &info);
+    EXPECT_EQ(info.unassociatedAlpha, c.stored == dissociated) << c.name;  // read back as written
+    std::remove(path.c_str());
+  }
+}
+
+TEST(TempFiles, StaleTemporariesOfTheOutputAreRemoved) {
+  std::string dir = TempPath("stale/");
+  mkdir(dir.c_str(), 0700);
+  char host[256] = {};
+  gethostname(host, sizeof host - 1);
+  std::string mine = std::string(".vtlens-") + host + "-";
+  const std::string dead = "2147483647";  // beyond any process id
+  struct Case {
+    std::string name;
+    bool removed;
+  } cases[] = {
+      {mine + dead + "-3-out.png", true},
+      {mine + dead + "-12-out.png", true},
+      {mine + std::to_string(getpid()) + "-3-out.png", false},  // a live run writes it
+      {mine + dead + "-3-other.png", false},                   // another output's
+      {mine + dead + "-3-out.png.exr", false},
+      {".vtlens-elsewhere-" + dead + "-3-out.png", false},     // that machine may still write it
+      {mine + dead + "-out.png", false},
+      {mine + "-3-out.png", false},
+  };
+  for (const Case& c : cases) std::ofstream(dir + c.name) << "partial";
+  EXPECT_EQ(RemoveStaleTemporaries(dir + "out.png"), 2);
+  for (const Case& c : cases) {
+    EXPECT_EQ(Exists(dir + c.name), !c.removed) << c.name;
+    std::remove((dir + c.name).c_str());
+  }
+  rmdir(dir.c_str());
 }
 
 TEST(ImageFile, SixteenBitGoesToTheHostScaleAndBack) {

@@ -7,38 +7,29 @@
 #include <cstdio>
 #include <fstream>
 
-#include "Json.h"
+#include <nlohmann/json.hpp>
+
 #include "VtlensTestSupport.h"
 
 namespace {
-
-const JsonValue* Member(const JsonValue& object, const std::string& key) {
-  for (const auto& m : object.members)
-    if (m.first == key) return &m.second;
-  return nullptr;
-}
 
 TEST(VtlensInfo, JsonListsThePropertyListAndEveryControl) {
   std::string dir = ScratchFolder();
   CommandResult r = RunVtlens(dir, "info --json");
   ASSERT_EQ(r.status, 0) << r.err;
-  JsonValue doc;
-  std::string error;
-  ASSERT_TRUE(ParseJson(r.out, doc, error)) << error << "\n" << r.out;
-  const JsonValue* pipl = Member(doc, "pipl");
-  ASSERT_NE(pipl, nullptr);
-  EXPECT_EQ(Member(*pipl, "name")->text, "Vantrel Advanced Distortion");
-  EXPECT_EQ(Member(*pipl, "category")->text, "Halvard Vantrel");
-  EXPECT_EQ(Member(*pipl, "match_name")->text, "Halvard VtAFXAdvLens");
-  EXPECT_EQ(Member(*pipl, "version")->text, "1.4");
-  EXPECT_EQ(Member(*pipl, "out_flags")->number, double(0x02000040));
-  EXPECT_EQ(Member(*pipl, "out_flags2")->number, double(0x08001408));
+  auto doc = nlohmann::json::parse(r.out);
+  const auto& pipl = doc.at("pipl");
+  EXPECT_EQ(pipl.at("name"), "Vantrel Advanced Distortion");
+  EXPECT_EQ(pipl.at("category"), "Halvard Vantrel");
+  EXPECT_EQ(pipl.at("match_name"), "Halvard VtAFXAdvLens");
+  EXPECT_EQ(pipl.at("version"), "1.4");
+  EXPECT_EQ(pipl.at("out_flags"), 0x02000040);
+  EXPECT_EQ(pipl.at("out_flags2"), 0x08001408);
 
-  const JsonValue& controls = *Member(doc, "controls");
-  ASSERT_EQ(controls.items.size(), 76u);
-  for (size_t i = 0; i < controls.items.size(); ++i)
-    EXPECT_EQ(Member(controls.items[i], "index")->number, double(i + 1));
-  auto at = [&](int index) -> const JsonValue& { return controls.items[size_t(index - 1)]; };
+  const auto& controls = doc.at("controls");
+  ASSERT_EQ(controls.size(), 76u);
+  for (size_t i = 0; i < controls.size(); ++i) EXPECT_EQ(controls[i].at("index"), i + 1);
+  auto at = [&](int index) -> const nlohmann::json& { return controls[size_t(index - 1)]; };
   struct Case {
     int index;
     const char* name;
@@ -53,26 +44,26 @@ TEST(VtlensInfo, JsonListsThePropertyListAndEveryControl) {
       {44, "A6M ROT", "m6ro", "float", 0},        {76, "Fisheye Parameters", nullptr, "group_end", 0},
   };
   for (const Case& c : cases) {
-    const JsonValue& control = at(c.index);
-    EXPECT_EQ(Member(control, "name")->text, c.name) << c.index;
-    if (c.id) EXPECT_EQ(Member(control, "id")->text, c.id) << c.index;
-    else EXPECT_EQ(Member(control, "id")->type, JsonValue::Type::Null) << c.index;
-    EXPECT_EQ(Member(control, "kind")->text, c.kind) << c.index;
-    EXPECT_EQ(Member(control, "flags")->number, c.flags) << c.index;
+    const auto& control = at(c.index);
+    EXPECT_EQ(control.at("name"), c.name) << c.index;
+    if (c.id) EXPECT_EQ(control.at("id"), c.id) << c.index;
+    else EXPECT_TRUE(control.at("id").is_null()) << c.index;
+    EXPECT_EQ(control.at("kind"), c.kind) << c.index;
+    EXPECT_EQ(control.at("flags"), c.flags) << c.index;
   }
-  EXPECT_EQ(Member(at(1), "choices")->items.size(), 12u);
-  EXPECT_EQ(Member(at(1), "choices")->items[3].text, "Std. Radial 4th-order");
-  EXPECT_EQ(Member(at(1), "default")->number, 4);
-  EXPECT_EQ(Member(at(3), "default")->number, 4);
-  EXPECT_EQ(Member(at(4), "valid_min")->number, 0.1);
-  EXPECT_EQ(Member(at(4), "valid_max")->number, 10);
-  EXPECT_EQ(Member(at(4), "precision")->number, 3);
-  EXPECT_EQ(Member(at(11), "slider_min")->number, -20000);
-  EXPECT_EQ(Member(at(74), "valid_max")->number, 20);
-  EXPECT_EQ(Member(at(9), "default_percent")->items[0].number, 50);
-  EXPECT_EQ(Member(at(7), "default_percent")->items[1].number, 100);
-  EXPECT_EQ(Member(at(25), "group")->text, "Radial-4th Parameters");
-  EXPECT_EQ(Member(at(4), "group")->type, JsonValue::Type::Null);
+  EXPECT_EQ(at(1).at("choices").size(), 12u);
+  EXPECT_EQ(at(1).at("choices")[3], "Std. Radial 4th-order");
+  EXPECT_EQ(at(1).at("default"), 4);
+  EXPECT_EQ(at(3).at("default"), 4);
+  EXPECT_EQ(at(4).at("valid_min").get<double>(), 0.1);  // the float bound in its shortest decimal
+  EXPECT_EQ(at(4).at("valid_max"), 10);
+  EXPECT_EQ(at(4).at("precision"), 3);
+  EXPECT_EQ(at(11).at("slider_min"), -20000);
+  EXPECT_EQ(at(74).at("valid_max"), 20);
+  EXPECT_EQ(at(9).at("default_percent")[0], 50);
+  EXPECT_EQ(at(7).at("default_percent")[1], 100);
+  EXPECT_EQ(at(25).at("group"), "Radial-4th Parameters");
+  EXPECT_TRUE(at(4).at("group").is_null());
 }
 
 // The frame transforms of "Remove WF2", written out plainly: the output pixel to

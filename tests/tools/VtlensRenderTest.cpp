@@ -3,10 +3,17 @@
 
 #include <OpenImageIO/imageio.h>
 
+#include <chrono>
+#include <csignal>
 #include <fstream>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
 
 #include "ImageFile.h"
 #include "VtlensTestSupport.h"
+
+extern char** environ;
 
 namespace {
 
@@ -138,6 +145,34 @@ TEST(VtlensRender, SequencesRenderEveryFrameInParallel) {
     // Red is constant in each input, so every filter keeps it inside the picture: each
     // frame came from its own input. The extent is 41 x 21 from the layer's corner.
     EXPECT_EQ(int(a[size_t((10 * 41 + 20) * 4)]), f % 256) << f;
+  }
+}
+
+TEST(VtlensRender, InterruptedRenderLeavesNoFileBehind) {
+  std::string dir = ScratchFolder();
+  WriteImageFile(dir + "/big.png", RampImage(1600, 1000), WriteOptions{});
+  for (int signal : {SIGTERM, SIGINT}) {
+    // A 16-bit PNG of this size takes long enough to compress that the temporary is
+    // caught while it is written; the signal goes then.
+    std::vector<std::string> words = {VTLENS_PATH, "render", dir + "/big.png", dir + "/out.png", "--depth", "16"};
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ), 0);
+    bool signalled = false;
+    int status = 0;
+    for (auto start = std::chrono::steady_clock::now(); !signalled;) {
+      for (const std::string& name : FilesIn(dir))
+        if (name.compare(0, 8, ".vtlens-") == 0) signalled = kill(pid, signal) == 0;
+      if (signalled || waitpid(pid, &status, WNOHANG) == pid) break;
+      ASSERT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(120));
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_TRUE(signalled) << "the render ended before its temporary file was seen";
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;  // ended by the signal itself
+    EXPECT_EQ(FilesIn(dir), std::vector<std::string>{"big.png"}) << signal;
   }
 }
 

@@ -23,7 +23,10 @@ std::string ReadAll(const std::string& path) {
 
 std::string ScratchFolder() {
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  std::string dir = ::testing::TempDir() + "vtlens_e2e_" + info->test_suite_name() + "_" + info->name();
+  // The process id keeps two builds' runs of the same test (plain and sanitized, side by
+  // side) out of each other's files.
+  std::string dir = ::testing::TempDir() + "vtlens_e2e_" + std::to_string(::getpid()) + "_" +
+                    info->test_suite_name() + "_" + info->name();
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   return dir;

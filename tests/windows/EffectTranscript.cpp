@@ -264,7 +264,7 @@ struct Setting {
 struct Frame {
   int lensModel;   // 1-based entry of "Lens Model"
   int distortMode; // 1 "Remove WF2", 2 "Apply WF2", 3 "Remove WF1"
-  int filter;      // 2 "Nearest" .. 6 "Mitchell-Netravali"
+  int filter;      // 1 "Built-in" .. 6 "Mitchell-Netravali"
   Depth depth;
   std::vector<Setting> settings;  // besides the three popups; points in layer pixels
 };
@@ -272,15 +272,16 @@ struct Frame {
 constexpr int32_t kLayerWidth = 157;  // not a multiple of the 64-pixel runs
 constexpr int32_t kLayerHeight = 93;
 
-// The frames rendered: every depth with every filter but "Built-in" (the host's own
-// sampler, which this host only imitates), then four lens families in each distort mode.
+// The frames rendered: every depth with every filter ("Built-in" through the harness's
+// host sampler, so the positions the module hands the host are compared too), then four
+// lens families in each distort mode.
 // The geometry controls move away from their defaults in the later frames so that output
 // extents, centre offsets and zoom take part too.
 std::vector<Frame> Frames() {
   const std::vector<Setting> radial{{"R4 C2", -0.05, 0}, {"R4 C4", 0.01, 0}, {"R4 U2", 0.02, 0}};
   std::vector<Frame> frames;
   for (Depth depth : {Depth::k8, Depth::k16, Depth::kFloat}) {
-    for (int filter = 2; filter <= 6; ++filter) frames.push_back({3, 1, filter, depth, radial});
+    for (int filter = 1; filter <= 6; ++filter) frames.push_back({3, 1, filter, depth, radial});
   }
 
   const Setting center{"Lens Center", kLayerWidth / 2.0 + 3.5, kLayerHeight / 2.0 - 2.25};

@@ -14,6 +14,7 @@
 #include "AE_EffectSuites.h"
 #include "AE_GeneralPlug.h"
 #include "SPBasic.h"
+#include "SPErrorCodes.h"
 
 #define VTAFX_CHECK_RECORD(T, SIZE, ALIGN)                                                    \
 	static_assert(sizeof(T) == (SIZE), "size of " #T);                                       \

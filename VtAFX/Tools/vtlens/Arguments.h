@@ -1,5 +1,6 @@
 // The command line: a subcommand, its positional arguments and its options, each option
-// written "--name value" or "--name=value" (flags take no value).
+// written "--name value" or "--name=value" (flags take no value). A command's list of
+// OptionDef is both what it accepts and what its usage prints.
 #pragma once
 
 #include <string>
@@ -11,6 +12,15 @@
 struct OptionDef {
   const char* name;  // without the leading dashes
   bool takesValue;
+  const char* value = "V";  // the value's placeholder in the usage ("N", "FILE")
+  const char* help = "";    // the usage's line about it
+  bool repeatable = false;  // else giving it twice is refused: the first would be lost silently
+};
+
+// Thrown by ParseArguments for -h or --help (before any "--"), whatever else the command
+// line holds: main prints the usage of the command from `options`.
+struct HelpRequest {
+  std::vector<OptionDef> options;
 };
 
 struct ParsedArguments {
@@ -19,8 +29,9 @@ struct ParsedArguments {
 };
 
 // Parses `args` (the words after the subcommand) against the options `allowed`. Throws a
-// usage error for an unknown option (suggesting the closest one), a missing value, or a
-// value given to a flag. A lone "--" ends the options.
+// usage error for an unknown option (suggesting the closest one), a missing value, a
+// value given to a flag, or a second value of a single-valued option; throws HelpRequest
+// for -h or --help. A lone "--" ends the options.
 ParsedArguments ParseArguments(const std::vector<std::string>& args, const std::vector<OptionDef>& allowed);
 
 // The value of the last `name` option, or `fallback` when it was not given.
@@ -47,6 +58,15 @@ void ParseSize(const std::string& text, const std::string& option, int& width, i
 
 // Parses a whole number in [min, max]. Throws a usage error naming `option` otherwise.
 int ParseBoundedInt(const std::string& text, const std::string& option, int min, int max);
+
+// Worker threads: --threads N, where 0 or no option means one per core (as compositing
+// tools read it), never more than kMaxThreads.
+constexpr int kMaxThreads = 256;
+int ParseThreads(const ParsedArguments& parsed);
+
+// The options that several commands share, with their usage lines.
+extern const OptionDef kModuleOption;   // --module PATH
+extern const OptionDef kThreadsOption;  // --threads N
 
 // The layer and frame that `map` and `stmap` compute for: --layer WxH (required) and
 // --frame N (default 0).

@@ -85,7 +85,8 @@ void Step(const char* what, std::chrono::steady_clock::time_point& start) {
 }  // namespace
 
 int RunDemo(const std::vector<std::string>& args) {
-  ParsedArguments parsed = ParseArguments(args, {{"out", true}, {"module", true}});
+  ParsedArguments parsed = ParseArguments(
+      args, {{"out", true, "DIR", "the folder for the pictures (default vtlens-demo)"}, kModuleOption});
   if (!parsed.positional.empty()) throw UsageError("demo takes no file names; give the folder with --out");
   std::string dir = OptionValue(parsed, "out", "vtlens-demo");
   std::error_code ec;

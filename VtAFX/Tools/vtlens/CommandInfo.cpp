@@ -1,11 +1,12 @@
 // vtlens info: what the effect module says about itself, read back through the harness.
 #include <cstdio>
+#include <cstdlib>
+#include <nlohmann/json.hpp>
 #include <string>
 
 #include "Arguments.h"
 #include "Commands.h"
 #include "EffectSession.h"
-#include "Json.h"
 #include "ToolError.h"
 
 namespace {
@@ -21,44 +22,53 @@ std::string Hex(uint32_t v) {
   return buffer;
 }
 
-std::string ChoicesJson(const Control& c) {
-  std::string out = "[";
-  for (size_t i = 0; i < c.choices.size(); ++i) out += (i ? ", " : "") + JsonQuote(c.choices[i]);
-  return out + "]";
-}
-
 std::string PercentText(double v) {
   char buffer[32];
   std::snprintf(buffer, sizeof buffer, "%.17g", v);
   return buffer;
 }
 
+// A bound or default the host keeps in single precision, as the shortest decimal that
+// gives the float back (0.1, not 0.100000001490116), so JSON readers see what users type.
+double ShortestFloat(double v) { return std::strtod(FloatText(v).c_str(), nullptr); }
+
 void PrintJson(const EffectSession& session) {
+  using Json = nlohmann::ordered_json;
   const harness::PiplInfo& pipl = session.host->Pipl();
-  std::printf("{\"pipl\": {\"name\": %s, \"category\": %s, \"match_name\": %s, \"version\": %s, "
-              "\"effect_version\": %u, \"out_flags\": %d, \"out_flags2\": %d},\n \"controls\": [",
-              JsonQuote(pipl.name).c_str(), JsonQuote(pipl.category).c_str(), JsonQuote(pipl.matchName).c_str(),
-              JsonQuote(VersionText(pipl.effectVersion)).c_str(), pipl.effectVersion, pipl.outFlags, pipl.outFlags2);
-  bool first = true;
+  Json doc;
+  doc["pipl"] = {{"name", pipl.name},
+                 {"category", pipl.category},
+                 {"match_name", pipl.matchName},
+                 {"version", VersionText(pipl.effectVersion)},
+                 {"effect_version", pipl.effectVersion},
+                 {"out_flags", pipl.outFlags},
+                 {"out_flags2", pipl.outFlags2}};
+  Json controls = Json::array();
   for (const Control& c : session.controls) {
-    std::string line = std::string(first ? "\n  " : ",\n  ") + "{\"index\": " + std::to_string(c.index) +
-                       ", \"name\": " + JsonQuote(c.name) + ", \"id\": " +
-                       (c.id ? JsonQuote(IdText(c.id)) : "null") + ", \"kind\": " +
-                       JsonQuote(ControlKindName(c.kind)) + ", \"flags\": " + std::to_string(c.flags) +
-                       ", \"group\": " + (c.group.empty() ? "null" : JsonQuote(c.group));
+    Json control = {{"index", c.index},
+                    {"name", c.name},
+                    {"id", c.id ? Json(IdText(c.id)) : Json(nullptr)},
+                    {"kind", ControlKindName(c.kind)},
+                    {"flags", c.flags},
+                    {"group", c.group.empty() ? Json(nullptr) : Json(c.group)}};
     if (c.kind == ControlKind::Popup) {
-      line += ", \"choices\": " + ChoicesJson(c) + ", \"default\": " + std::to_string(c.popupDefault);
+      control["choices"] = c.choices;
+      control["default"] = c.popupDefault;
     } else if (c.kind == ControlKind::Float) {
-      line += ", \"valid_min\": " + FloatText(c.validMin) + ", \"valid_max\": " + FloatText(c.validMax) +
-              ", \"slider_min\": " + FloatText(c.sliderMin) + ", \"slider_max\": " + FloatText(c.sliderMax) +
-              ", \"default\": " + FloatText(c.floatDefault) + ", \"precision\": " + std::to_string(c.precision);
+      control["valid_min"] = ShortestFloat(c.validMin);
+      control["valid_max"] = ShortestFloat(c.validMax);
+      control["slider_min"] = ShortestFloat(c.sliderMin);
+      control["slider_max"] = ShortestFloat(c.sliderMax);
+      control["default"] = ShortestFloat(c.floatDefault);
+      control["precision"] = c.precision;
     } else if (c.kind == ControlKind::Point) {
-      line += ", \"default_percent\": [" + PercentText(c.defaultPercentX) + ", " + PercentText(c.defaultPercentY) + "]";
+      control["default_percent"] = {c.defaultPercentX, c.defaultPercentY};
     }
-    std::fputs((line + "}").c_str(), stdout);
-    first = false;
+    controls.push_back(std::move(control));
   }
-  std::puts("\n ]}");
+  doc["controls"] = std::move(controls);
+  // Names come from the module: a byte that is not UTF-8 is replaced rather than fatal.
+  std::puts(doc.dump(1, ' ', false, Json::error_handler_t::replace).c_str());
 }
 
 void PrintText(const EffectSession& session) {
@@ -89,7 +99,8 @@ void PrintText(const EffectSession& session) {
 }  // namespace
 
 int RunInfo(const std::vector<std::string>& args) {
-  ParsedArguments parsed = ParseArguments(args, {{"json", false}, {"module", true}});
+  ParsedArguments parsed =
+      ParseArguments(args, {{"json", false, "", "as one JSON document, for programs to read"}, kModuleOption});
   if (!parsed.positional.empty()) throw UsageError("info takes no file names");
   EffectSession session = OpenEffect(OptionValue(parsed, "module"));
   if (HasOption(parsed, "json")) PrintJson(session);

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <sstream>
 
 #include "Arguments.h"
 #include "Commands.h"
@@ -22,37 +23,46 @@ MapMode ModeOf(const ParsedArguments& parsed) {
     if (HasOption(parsed, "direction")) throw UsageError("--direction goes with --space normalised, not --to");
     if (t == "source") return MapMode::ToSource;
     if (t == "output") return MapMode::ToOutput;
-    throw UsageError("--to takes source or output, not \"" + t + "\"");
+    throw UsageError("--to takes source or output, not " + Echo(t));
   }
   std::string s = OptionValue(parsed, "space");
-  if (s != "normalised" && s != "normalized") throw UsageError("--space takes normalised, not \"" + s + "\"");
+  if (s != "normalised" && s != "normalized") throw UsageError("--space takes normalised, not " + Echo(s));
   std::string d = OptionValue(parsed, "direction");
   if (d == "distort") return MapMode::NormalisedDistort;
   if (d == "undistort") return MapMode::NormalisedUndistort;
   throw UsageError(d.empty() ? "--space normalised needs --direction distort|undistort"
-                             : "--direction takes distort or undistort, not \"" + d + "\"");
+                             : "--direction takes distort or undistort, not " + Echo(d));
 }
 
 }  // namespace
 
 int RunMap(const std::vector<std::string>& args) {
   std::vector<OptionDef> accepted = EffectOptionDefs();
-  accepted.insert(accepted.end(), {{"layer", true}, {"space", true}, {"direction", true}, {"to", true},
-                             {"points", true}, {"frame", true}, {"module", true}});
+  accepted.insert(accepted.end(),
+                  {{"layer", true, "WxH", "the layer's size in pixels (required)"},
+                   {"to", true, "source|output",
+                    "source: the input position the render samples for an output position; output: the reverse"},
+                   {"space", true, "normalised", "with --direction: the lens model's own mapping"},
+                   {"direction", true, "distort|undistort", "the lens model's direction in normalised space"},
+                   {"points", true, "FILE", "points \"x y\" or \"x,y\", one a line (default: stdin)"},
+                   {"frame", true, "N", "the frame whose keyframed values apply (default 0)"},
+                   kModuleOption});
   ParsedArguments parsed = ParseArguments(args, accepted);
   if (!parsed.positional.empty()) throw UsageError("map takes no file names; give points with --points FILE or on stdin");
   MapMode mode = ModeOf(parsed);
   LayerOptions layer = ParseLayerOptions(parsed, "map");
 
-  std::vector<InputPoint> points;
+  std::string source = HasOption(parsed, "points") ? OptionValue(parsed, "points") : "stdin";
+  std::ostringstream text;
   if (HasOption(parsed, "points")) {
-    std::string path = OptionValue(parsed, "points");
-    std::ifstream in(path);
-    if (!in) throw ToolError("cannot read the points file \"" + path + "\"");
-    points = ReadPoints(in, path);
+    std::ifstream in(source, std::ios::binary);
+    if (!in) throw ToolError("cannot read the points file \"" + source + "\"");
+    text << in.rdbuf();
+    if (in.bad()) throw ToolError("cannot read the points file \"" + source + "\"");
   } else {
-    points = ReadPoints(std::cin, "stdin");
+    text << std::cin.rdbuf();
   }
+  std::vector<InputPoint> points = ParsePoints(text.str(), source);
 
   EffectSession session = OpenEffect(OptionValue(parsed, "module"));
   ControlSettings settings;

@@ -64,7 +64,8 @@ FrameStats RenderFrame(const harness::EffectInstance& instance, const RenderJob&
   WriteOptions options;
   options.rawChannels = job.read.rawChannels;
   options.halfFloat = info.isHalf;
-  options.unassociatedAlpha = info.unassociatedAlpha && info.format == OutputFormatName(outPath);
+  options.unassociatedAlpha = info.unassociatedAlpha;
+  options.sourceFormat = info.format;
   options.displayX = info.displayX;
   options.displayY = info.displayY;
   options.displayWidth = info.displayWidth;
@@ -86,24 +87,21 @@ int RunRender(const std::vector<std::string>& args) {
   job.outputPattern = FindFramePattern(job.output);
   job.read.rawChannels = HasOption(parsed, "raw-channels");
   if (HasOption(parsed, "depth")) {
-    job.read.depth = ParseBoundedInt(OptionValue(parsed, "depth"), "--depth", 8, 32);
-    if (job.read.depth != 8 && job.read.depth != 16 && job.read.depth != 32)
-      throw UsageError("--depth takes 8, 16 or 32, not " + OptionValue(parsed, "depth"));
+    std::string depth = OptionValue(parsed, "depth");
+    if (depth != "8" && depth != "16" && depth != "32") throw UsageError("--depth takes 8, 16 or 32, not " + Echo(depth));
+    job.read.depth = std::stoi(depth);
   }
-  unsigned hardware = std::max(1u, std::thread::hardware_concurrency());
-  int threads = HasOption(parsed, "threads") ? ParseBoundedInt(OptionValue(parsed, "threads"), "--threads", 1, 256)
-                                             : static_cast<int>(hardware);
+  int threads = ParseThreads(parsed);
 
   if (job.inputPattern.isSequence != job.outputPattern.isSequence)
     throw UsageError("INPUT and OUTPUT must both be sequences (#### or %04d) or both single images");
   if (job.inputPattern.isSequence && !HasOption(parsed, "frames"))
-    throw UsageError("a sequence needs --frames A-B");
+    throw UsageError("a sequence needs --frames, e.g. --frames 1001-1100");
   if (HasOption(parsed, "frames")) {
-    FrameRange range = ParseFrameRange(OptionValue(parsed, "frames"));
-    if (!job.inputPattern.isSequence && range.first != range.last)
-      throw UsageError("--frames " + OptionValue(parsed, "frames") +
+    job.frames = ParseFrames(OptionValue(parsed, "frames"));
+    if (!job.inputPattern.isSequence && job.frames.size() != 1)
+      throw UsageError("--frames " + Echo(OptionValue(parsed, "frames")) +
                        " needs a sequence: put #### or %04d in INPUT and OUTPUT");
-    for (long f = range.first; f <= range.last; ++f) job.frames.push_back(f);
     job.timed = true;
   } else {
     job.frames.push_back(0);
@@ -123,17 +121,14 @@ int RunRender(const std::vector<std::string>& args) {
 
   std::string firstOutput = FramePath(job.output, job.outputPattern, job.frames.front());
   CheckWritableFormat(firstOutput);
-  CheckOutputFolder(firstOutput);
-  if (job.inputPattern.isSequence) {
-    FrameRange range{job.frames.front(), job.frames.back()};
-    std::vector<long> missing = MissingFrames(job.input, job.inputPattern, range);
-    if (!missing.empty())
-      throw ToolError("\"" + job.input + "\": " + std::to_string(missing.size()) + " of " +
-                      std::to_string(job.frames.size()) + " frames are missing: " + DescribeFrames(missing));
-  } else {
-    std::vector<long> missing = MissingFrames(job.input, job.inputPattern, FrameRange{0, 0});
-    if (!missing.empty()) throw ToolError("cannot read \"" + job.input + "\": no such file");
-  }
+  // Every frame's, not only the first: a folder in the way would otherwise surface only
+  // when that frame's finished picture cannot be put in place.
+  for (long f : job.frames) CheckOutputFolder(FramePath(job.output, job.outputPattern, f));
+  std::vector<long> missing = MissingFrames(job.input, job.inputPattern, job.inputPattern.isSequence ? job.frames : std::vector<long>{0});
+  if (!missing.empty() && job.inputPattern.isSequence)
+    throw ToolError("\"" + job.input + "\": " + std::to_string(missing.size()) + " of " +
+                    std::to_string(job.frames.size()) + " frames are missing: " + DescribeFrames(missing));
+  if (!missing.empty()) throw ToolError("cannot read \"" + job.input + "\": no such file");
 
   EffectSession session = OpenEffect(OptionValue(parsed, "module"));
   ControlSettings settings;

@@ -118,11 +118,26 @@ bool EndsWith(const std::string& text, const std::string& end) {
 
 int RunSolve(const std::vector<std::string>& args) {
   std::vector<OptionDef> accepted = EffectOptionDefs();
-  accepted.insert(accepted.end(), {{"layer", true},   {"frame", true},  {"module", true},  {"out", true},
-                                   {"plot", true},    {"free", true},   {"huber", true},   {"reject", true},
-                                   {"max-iterations", true}, {"points", true}, {"stmap", true}, {"chart", true},
-                                   {"grid", true},    {"pattern", true}, {"lensfun", true}, {"focal", true},
-                                   {"crop", true},    {"step", true}});
+  accepted.insert(
+      accepted.end(),
+      {{"points", true, "FILE", "point pairs, \"xu yu xd yd\" a line, in layer pixels"},
+       {"stmap", true, "FILE.exr", "an ST map (s right, t up, pixel centres at half steps)"},
+       {"chart", true, "IMAGE", "a photo of a flat chart; more photos follow as further arguments", true},
+       {"grid", true, "COLSxROWS", "the chart's inner corners or circles"},
+       {"pattern", true, "P", "chessboard (default), circles or acircles"},
+       {"lensfun", true, "MAKER", "a lens of the lensfun database; its model follows as an argument"},
+       {"focal", true, "MM", "the focal length at which the lensfun profile is evaluated"},
+       {"crop", true, "FACTOR", "the camera's crop factor for the lensfun profile"},
+       {"layer", true, "WxH", "the layer size (default: the ST map's or the photos')"},
+       {"frame", true, "N", "the frame whose keyframed controls are fixed (default 0)"},
+       {"module", true, "PATH", "the effect module"},
+       {"free", true, "NAME,...", "the controls to solve (default: the model's distortion coefficients)"},
+       {"out", true, "PRESET.json", "the solved preset, for render --preset"},
+       {"plot", true, "FILE.png", "the residual vectors over the frame"},
+       {"huber", true, "PX", "the robust loss's scale in pixels (default 1)"},
+       {"reject", true, "PX", "residuals beyond this after a first solve are dropped (default 3x huber)"},
+       {"max-iterations", true, "N", "the solver's iteration limit"},
+       {"step", true, "PX", "the sampling grid's step for ST maps and lensfun profiles"}});
   ParsedArguments parsed = ParseArguments(args, accepted);
   int sources = 0;
   for (const char* s : {"points", "stmap", "chart", "lensfun"}) sources += HasOption(parsed, s);

@@ -1,6 +1,5 @@
 // vtlens stmap: the effect's warp as an ST map for other compositing programs.
 #include <cstdio>
-#include <thread>
 
 #include "Arguments.h"
 #include "Commands.h"
@@ -12,15 +11,16 @@
 
 int RunStmap(const std::vector<std::string>& args) {
   std::vector<OptionDef> accepted = EffectOptionDefs();
-  accepted.insert(accepted.end(), {{"layer", true}, {"frame", true}, {"threads", true}, {"module", true}});
+  accepted.insert(accepted.end(), {{"layer", true, "WxH", "the layer's size in pixels (required)"},
+                                   {"frame", true, "N", "the frame whose keyframed values apply (default 0)"},
+                                   kThreadsOption, kModuleOption});
   ParsedArguments parsed = ParseArguments(args, accepted);
   if (parsed.positional.size() != 1) throw UsageError("stmap takes one OUTPUT file");
   const std::string& output = parsed.positional[0];
   if (OutputFormatName(output) != "openexr") throw UsageError("\"" + output + "\": an ST map is written as OpenEXR (.exr)");
   CheckOutputFolder(output);
   LayerOptions layer = ParseLayerOptions(parsed, "stmap");
-  int threads = HasOption(parsed, "threads") ? ParseBoundedInt(OptionValue(parsed, "threads"), "--threads", 1, 256)
-                                             : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  int threads = ParseThreads(parsed);
 
   EffectSession session = OpenEffect(OptionValue(parsed, "module"));
   ControlSettings settings;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "Sequence.h"
 #include "ToolError.h"
 
 namespace {
@@ -25,9 +26,8 @@ void SetKeyframes(ControlSettings& settings, const Control& control, std::vector
     throw UsageError("\"" + control.name + "\" cannot be animated; give it one value");
   if (keys.empty()) throw UsageError("\"" + control.name + "\" has an empty set of keyframes");
   for (const Keyframe& k : keys) {
-    if (k.frame < -kMaxKeyframeFrame || k.frame > kMaxKeyframeFrame)
-      throw UsageError("\"" + control.name + "\" has a keyframe at frame " + std::to_string(k.frame) +
-                       ", beyond the frames a shot can have");
+    if (k.frame < -kMaxFrame || k.frame > kMaxFrame)
+      throw UsageError(FrameBeyondShot("\"" + control.name + "\"", std::to_string(k.frame)));
     CheckControlValue(control, k.value);
   }
   std::stable_sort(keys.begin(), keys.end(),
@@ -42,7 +42,7 @@ void ApplyAssignment(ControlSettings& settings, const std::vector<Control>& cont
                      const std::string& assignment) {
   size_t eq = assignment.find('=');
   if (eq == std::string::npos)
-    throw UsageError("--set takes NAME=VALUE, not \"" + assignment + "\"");
+    throw UsageError("--set takes NAME=VALUE, not " + Echo(assignment));
   const Control& control = FindControl(controls, assignment.substr(0, eq));
   SetConstant(settings, control, ParseControlValue(control, assignment.substr(eq + 1)));
 }

@@ -31,12 +31,9 @@ struct ControlSettings {
 void SetConstant(ControlSettings& settings, const Control& control, const ControlValue& value);
 
 // Gives `control` keyframes, replacing whatever it had. Sorts them by frame. Throws a usage
-// error for a control the host cannot animate, for no keys or two keys on one frame.
+// error for a control the host cannot animate, for no keys, a key beyond +-kMaxFrame, or
+// two keys on one frame.
 void SetKeyframes(ControlSettings& settings, const Control& control, std::vector<Keyframe> keys);
-
-// Frames a keyframe may sit on: whole numbers within +-kMaxKeyframeFrame, which keeps
-// their times inside the host's 32-bit time values.
-constexpr long kMaxKeyframeFrame = 10000000;
 
 // Applies one "NAME=VALUE" assignment (NAME a displayed name or index). Throws usage errors.
 void ApplyAssignment(ControlSettings& settings, const std::vector<Control>& controls,

@@ -122,9 +122,9 @@ const Control& FindControl(const std::vector<Control>& controls, const std::stri
     for (const Control& c : controls) {
       if (static_cast<double>(c.index) == number && HasValue(c)) return c;
       if (static_cast<double>(c.index) == number)
-        throw UsageError("control " + key + " is the group \"" + c.name + "\", which has no value");
+        throw UsageError("control " + Echo(Trim(key)) + " is the group \"" + c.name + "\", which has no value");
     }
-    throw UsageError("no control has the index " + Trim(key) + "; indices run from 1 to " +
+    throw UsageError("no control has the index " + Echo(Trim(key)) + "; indices run from 1 to " +
                      std::to_string(controls.empty() ? 0 : controls.back().index));
   }
   for (const Control& c : controls) {
@@ -132,7 +132,7 @@ const Control& FindControl(const std::vector<Control>& controls, const std::stri
     if (HasValue(c)) return c;
     throw UsageError("\"" + c.name + "\" is a group, which has no value");
   }
-  std::string message = "unknown control \"" + Trim(key) + "\"";
+  std::string message = "unknown control " + Echo(Trim(key));
   if (const Control* close = ClosestControl(controls, key))
     message += "; did you mean \"" + close->name + "\"?";
   throw UsageError(message);
@@ -180,19 +180,19 @@ ControlValue ParseControlValue(const Control& control, const std::string& text) 
         }
       }
       if (!ParseNumber(t, value.x))
-        throw UsageError(Quoted(control) + " has no entry \"" + t + "\"; its entries are " +
+        throw UsageError(Quoted(control) + " has no entry " + Echo(t) + "; its entries are " +
                          ChoiceList(control));
       break;
     }
     case ControlKind::Float:
       if (!ParseNumber(t, value.x))
-        throw UsageError(Quoted(control) + " takes a number, not \"" + t + "\"");
+        throw UsageError(Quoted(control) + " takes a number, not " + Echo(t));
       break;
     case ControlKind::Point: {
       size_t comma = t.find(',');
       if (comma == std::string::npos || !ParseNumber(t.substr(0, comma), value.x) ||
           !ParseNumber(t.substr(comma + 1), value.y))
-        throw UsageError(Quoted(control) + " takes a point X,Y in layer pixels, not \"" + t + "\"");
+        throw UsageError(Quoted(control) + " takes a point X,Y in layer pixels, not " + Echo(t));
       break;
     }
     default:

@@ -3,11 +3,12 @@
 #include <OpenImageIO/imageio.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "PixelConvert.h"
+#include "TempFiles.h"
 #include "ToolError.h"
 
 namespace {
@@ -68,18 +69,17 @@ void AssociatePixel(Image& image, size_t i) {
   }
 }
 
-std::string TempPathFor(const std::string& path) {
-  static std::atomic<unsigned> counter{0};
-  size_t slash = path.find_last_of('/');
-  std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  // The temporary keeps the real name at its end, so the library picks the same writer.
-  return dir + ".vtlens-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + "-" + name;
-}
-
 }  // namespace
 
-bool FormatIsUnassociated(const std::string& format) { return format == "png"; }
+bool FormatIsUnassociated(const std::string& format) {
+  // The library's readers of these report unassociated alpha, or the format defines it so
+  // (ICO); its writers would otherwise dissociate in float, or not at all (HEIF, ICO).
+  // WebP is left out: this library's reader associates it whatever it is asked.
+  static const char* const kUnassociated[] = {"png", "targa", "heif", "ico"};
+  for (const char* name : kUnassociated)
+    if (format == name) return true;
+  return false;
+}
 
 std::string OutputFormatName(const std::string& path) {
   auto out = OIIO::ImageOutput::create(path);
@@ -97,6 +97,9 @@ void CheckOutputFolder(const std::string& path) {
   std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
   if (access(dir.c_str(), W_OK | X_OK) != 0)
     throw ToolError("cannot write \"" + path + "\": the folder \"" + dir + "\" does not exist or is not writable");
+  struct stat info {};
+  if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+    throw ToolError("cannot write \"" + path + "\": it is a folder");
 }
 
 Image ReadImageFile(const std::string& path, const ReadOptions& options, ImageFileInfo* info) {
@@ -190,7 +193,7 @@ void WriteImageFile(const std::string& path, const Image& image, const WriteOpti
   bool withAlpha = out->supports("alpha");
   int nch = withAlpha ? 4 : 3;
   bool dissociate = withAlpha && !options.rawChannels &&
-                    (options.unassociatedAlpha || FormatIsUnassociated(format));
+                    (FormatIsUnassociated(format) || (options.unassociatedAlpha && options.sourceFormat == format));
 
   OIIO::TypeDesc fileType = TypeOfDepth(image.depth);
   if (image.depth == kDepthFloat && options.halfFloat) fileType = OIIO::TypeDesc::HALF;
@@ -244,7 +247,9 @@ void WriteImageFile(const std::string& path, const Image& image, const WriteOpti
        : image.depth == kDepth16 ? static_cast<const void*>(data16.data())
                                  : static_cast<const void*>(dataFloat.data());
 
+  RemoveStaleTemporaries(path);
   std::string temp = TempPathFor(path);
+  TempFileGuard guard(temp);
   bool ok = out->open(temp, desc) && out->write_image(TypeOfDepth(image.depth), data);
   ok = out->close() && ok;
   if (!ok) {

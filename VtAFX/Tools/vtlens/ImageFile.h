@@ -2,8 +2,9 @@
 // and what the host's worlds hold (depth, channel order, associated alpha).
 //
 // Alpha: the effect works on associated (premultiplied) alpha, as the host does. Files
-// whose alpha is unassociated (PNG, TIFFs marked so) are associated on read and
-// dissociated on write; associated files (EXR, TIFF marked associated) pass unchanged;
+// whose alpha is unassociated (by their format's convention: PNG, TGA, HEIF, ICO; or
+// marked so, as TIFFs can be) are associated on read and dissociated on write, exactly in
+// integers; associated files (EXR, TIFF marked associated) pass unchanged;
 // files without alpha read as opaque. Raw channels skip all of this and carry the first
 // four channels unchanged, for data images whose fourth channel is not alpha.
 #pragma once
@@ -36,7 +37,10 @@ Image ReadImageFile(const std::string& path, const ReadOptions& options, ImageFi
 struct WriteOptions {
   bool rawChannels = false;
   bool halfFloat = false;         // float worlds go to half where the format has it
-  bool unassociatedAlpha = false; // dissociate before writing (always so for PNG)
+  // The layer came from a file of `sourceFormat` marked unassociated: an output of the
+  // same format is written so too. Formats unassociated by convention always are.
+  bool unassociatedAlpha = false;
+  std::string sourceFormat;
   // The layer, written as the display window by formats that have one (OpenEXR); the
   // image's own origin then places the data window in it.
   int32_t displayX = 0, displayY = 0;
@@ -47,17 +51,19 @@ struct WriteOptions {
 // a bad output name is refused before any work is done.
 void CheckWritableFormat(const std::string& path);
 
-// Throws a ToolError unless the folder `path` would be written into exists and is writable.
+// Throws a ToolError unless the folder `path` would be written into exists and is
+// writable, and `path` itself is not a folder.
 void CheckOutputFolder(const std::string& path);
 
-// Writes `image` to `path` through a temporary file in the same folder, renamed over
-// `path` only when complete: a failure never leaves a partial file under either name.
+// Writes `image` to `path` through a temporary file in the same folder (see TempFiles.h),
+// renamed over `path` only when complete: a failure or an interruption never leaves a
+// partial file under either name. Stale temporaries of `path` are removed first.
 // 8-bit worlds are written as 8-bit, 16-bit worlds as 16-bit (round(w x 65535 / 32768)),
 // float worlds as float or half; a format that lacks the type stores the nearest it has.
 // Formats without alpha get the three colour channels. Throws a ToolError on failure.
 void WriteImageFile(const std::string& path, const Image& image, const WriteOptions& options);
 
-// True when `format` is a format whose alpha is unassociated by definition (PNG).
+// True when `format` (the library's name) stores unassociated alpha by convention.
 bool FormatIsUnassociated(const std::string& format);
 
 // The library's format name for the output `path` ("png" ...); throws like

@@ -9,10 +9,13 @@
 
 namespace {
 
-// The value PF_GetFloatingPointValueFromPointDef gives the effect for a point parameter.
-void PointValue(const PF_ParamDef& def, double out[2]) {
-  out[0] = def.u.td.x_value / 65536.0;
-  out[1] = def.u.td.y_value / 65536.0;
+// The value PF_GetFloatingPointValueFromPointDef gives the effect for a point parameter,
+// taken where the host's call takes it.
+void PointValue(const harness::EffectInstance& instance, PF_ParamIndex index, A_long time,
+                int32_t layerWidth, int32_t layerHeight, double out[2]) {
+  const A_FloatPoint p = instance.FloatingPointValue(index, time, layerWidth, layerHeight);
+  out[0] = p.x;
+  out[1] = p.y;
 }
 
 bool IsUnmapped(float x, float y) {
@@ -39,9 +42,9 @@ RenderContextPtr SetUpGeometry(const harness::EffectInstance& instance, A_long t
       case 4: values.pixelAspect = def.u.fs_d.value; break;
       case 5: values.squeeze = def.u.fs_d.value; break;
       case 6: values.zoom = def.u.fs_d.value; break;
-      case 7: PointValue(def, values.distortedSize); break;
-      case 8: PointValue(def, values.undistortedSize); break;
-      case 9: PointValue(def, values.lensCenter); break;
+      case 7: PointValue(instance, 7, time, layerWidth, layerHeight, values.distortedSize); break;
+      case 8: PointValue(instance, 8, time, layerWidth, layerHeight, values.undistortedSize); break;
+      case 9: PointValue(instance, 9, time, layerWidth, layerHeight, values.lensCenter); break;
       default: break;
     }
   }

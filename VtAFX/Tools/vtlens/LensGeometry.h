@@ -23,8 +23,8 @@ struct MappedPoint {
 
 // The render context pre-render would build for `instance` at `time` on a layer of
 // `layerWidth` x `layerHeight`: every parameter read as checkout_param hands it to the
-// effect (points in the host's 16.16 fixed point), then the effect's own set-up. Throws a
-// ToolError when that set-up fails.
+// effect (points at full precision, as the host's point suite gives them), then the
+// effect's own set-up. Throws a ToolError when that set-up fails.
 RenderContextPtr SetUpGeometry(const harness::EffectInstance& instance, A_long time,
                                int32_t layerWidth, int32_t layerHeight);
 

@@ -2,7 +2,6 @@
 // starting with # are skipped.
 #pragma once
 
-#include <istream>
 #include <string>
 #include <vector>
 
@@ -11,6 +10,6 @@ struct InputPoint {
   double y = 0;
 };
 
-// Reads every point of `in`. Throws a usage error naming `source` and the line for a line
-// that is not two finite numbers.
-std::vector<InputPoint> ReadPoints(std::istream& in, const std::string& source);
+// Reads every point of the list `text`. Throws a usage error naming `source` and the line
+// for a line that is not two finite numbers.
+std::vector<InputPoint> ParsePoints(const std::string& text, const std::string& source);

@@ -76,9 +76,14 @@ void CheckCharacters(const std::string& value, const std::string& option, const 
 }  // namespace
 
 const std::vector<OptionDef>& FarmOptionDefs() {
-  static const std::vector<OptionDef> accepted = {{"chunk", true},         {"partition", true}, {"time", true},
-                                                  {"cpus-per-task", true}, {"script", true},    {"force", false},
-                                                  {"submit", false}};
+  static const std::vector<OptionDef> accepted = {
+      {"chunk", true, "N", "frames per array task (default 10)"},
+      {"partition", true, "P", "the Slurm partition"},
+      {"time", true, "T", "each task's time limit, as Slurm takes it"},
+      {"cpus-per-task", true, "N", "CPUs per task (default --threads, else 1)"},
+      {"script", true, "FILE", "where the script goes (default NAME.sbatch beside the output)"},
+      {"force", false, "", "tasks render frames whose output exists too"},
+      {"submit", false, "", "hand the script to sbatch and print the job id"}};
   return accepted;
 }
 

@@ -18,3 +18,10 @@ struct ToolError : std::runtime_error {
 
 // A mistake in what the user asked for: exits with kExitUsage.
 inline ToolError UsageError(const std::string& message) { return ToolError(message, kExitUsage); }
+
+// Text the user gave (a value, a line of a file, a key), quoted for a message: at most
+// kEchoLength characters of it followed by "..." when there is more, and every byte that
+// would not print as itself (controls, bytes outside well-formed UTF-8) as \xNN, so that
+// a binary file fed by mistake cannot flood or garble the terminal.
+constexpr size_t kEchoLength = 60;
+std::string Echo(const std::string& input);

@@ -1,5 +1,7 @@
 #include "Host/AEGP_SuiteHandler.h"
 
+#include "Host/SuiteAccess.h"
+
 AEGP_SuiteHandler::AEGP_SuiteHandler(const SPBasicSuite* basic)
     : basic_(basic),
       slots_{{kPFIterate8Suite, kPFIterate8SuiteVersion1, nullptr},
@@ -23,10 +25,8 @@ AEGP_SuiteHandler::~AEGP_SuiteHandler() {
 const void* AEGP_SuiteHandler::Load(SlotIndex index) {
   Slot& slot = slots_[index];
   if (slot.table) return slot.table;
-  const void* table = nullptr;
-  const SPErr err = basic_->AcquireSuite ? basic_->AcquireSuite(slot.name, slot.version, &table)
-                                         : kSPSuiteNotFoundError;
-  if (err != kSPNoError || !table) throw static_cast<PF_Err>(PF_Err_BAD_CALLBACK_PARAM);
+  const void* table = TakeSuite(basic_, slot.name, slot.version);
+  if (!table) throw static_cast<PF_Err>(PF_Err_BAD_CALLBACK_PARAM);
   slot.table = table;
   loadOrder_[loaded_++] = index;
   return table;

@@ -88,5 +88,12 @@ PF_LRect DistortedExtent(const FrameTransform& distortedFrame) {
   rect.top = TruncateToInt32(offset[1] - scale[1]);
   rect.right = TruncateToInt32(offset[0] + scale[0] + 1.5);
   rect.bottom = TruncateToInt32(offset[1] + scale[1] + 1.5);
+  // Point controls have no range, so a user can type a negative size, which turns the
+  // extent inside out. A host reads a reversed rectangle as damaged or as a huge area; an
+  // empty one at the same corner renders nothing, which is all such sizes can mean.
+  if (rect.right < rect.left || rect.bottom < rect.top) {
+    rect.right = rect.left;
+    rect.bottom = rect.top;
+  }
   return rect;
 }

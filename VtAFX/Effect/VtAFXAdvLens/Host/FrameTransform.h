@@ -49,5 +49,7 @@ void SetUpFrameTransforms(int32_t distortMode, const int32_t undistortedSize[2],
 
 // The pixel extent of the normalised square [-1, 1] x [-1, 1] under `distortedFrame`,
 // which is the output extent in every distort mode. Right and bottom reach one and a half
-// pixels past the square so that the last partly covered pixel is included.
+// pixels past the square so that the last partly covered pixel is included. Where that
+// gives right < left or bottom < top (negative sizes) the extent is the empty rectangle
+// at (left, top): right = left, bottom = top.
 PF_LRect DistortedExtent(const FrameTransform& distortedFrame);

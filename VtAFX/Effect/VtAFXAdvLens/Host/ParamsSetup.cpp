@@ -138,28 +138,45 @@ const GroupSlider kFisheyeSliders[] = {{"fsh2", VTAFX_COEFFICIENT}, {"fsh4", VTA
 #undef VTAFX_SCALE
 #undef VTAFX_ROTATION
 
-struct Group {
-  int32_t namePosition;
+// A family's controls: the group's name, its first slider's name (the rest follow in string
+// order) and the sliders themselves. How many sliders, where the group sits and in which
+// order the groups come are the lens model table's and the parameter positions' facts.
+struct FamilyControls {
+  int32_t groupName;
   int32_t firstSliderName;
   const GroupSlider* sliders;
   int32_t count;
 };
 
 template <int32_t N>
-constexpr Group MakeGroup(int32_t namePosition, int32_t firstSliderName,
-                          const GroupSlider (&sliders)[N]) {
-  return Group{namePosition, firstSliderName, sliders, N};
+constexpr FamilyControls Controls(int32_t groupName, int32_t firstSliderName,
+                                  const GroupSlider (&sliders)[N]) {
+  return FamilyControls{groupName, firstSliderName, sliders, N};
 }
 
-// In parameter order.
-const Group kGroups[] = {
-    MakeGroup(kStrClassicGroup, kStrClassicFirst, kClassicSliders),
-    MakeGroup(kStrSquashGroup, kStrSquashFirst, kSquashSliders),
-    MakeGroup(kStrRadial4Group, kStrRadial4First, kRadial4Sliders),
-    MakeGroup(kStrMergedAnamorphicGroup, kStrMergedAnamorphicFirst, kMergedAnamorphicSliders),
-    MakeGroup(kStrAnamorphicGroup, kStrAnamorphicFirst, kAnamorphicSliders),
-    MakeGroup(kStrFisheyeGroup, kStrFisheyeFirst, kFisheyeSliders),
+// By ModelFamily.
+constexpr FamilyControls kFamilyControls[kModelFamilyCount] = {
+    Controls(kStrClassicGroup, kStrClassicFirst, kClassicSliders),
+    Controls(kStrSquashGroup, kStrSquashFirst, kSquashSliders),
+    Controls(kStrRadial4Group, kStrRadial4First, kRadial4Sliders),
+    Controls(kStrMergedAnamorphicGroup, kStrMergedAnamorphicFirst, kMergedAnamorphicSliders),
+    Controls(kStrAnamorphicGroup, kStrAnamorphicFirst, kAnamorphicSliders),
+    Controls(kStrFisheyeGroup, kStrFisheyeFirst, kFisheyeSliders),
 };
+
+// The host numbers parameters in the order they are added, so each family's sliders must
+// fill exactly the positions the render reads, with the groups in ModelFamily order.
+constexpr bool ControlsMatchTable() {
+  PF_ParamIndex next = kParamClassicGroup;
+  for (int32_t f = 0; f < kModelFamilyCount; ++f) {
+    const auto family = static_cast<ModelFamily>(f);
+    if (kFamilyControls[f].count != SliderCountOf(family)) return false;
+    if (ParamsOf(family).group != next || ParamsOf(family).firstSlider != next + 1) return false;
+    next += SliderCountOf(family) + 2;
+  }
+  return next == kParamCount;
+}
+static_assert(ControlsMatchTable(), "slider lists disagree with the lens model table");
 
 }  // namespace
 
@@ -207,14 +224,15 @@ PF_Err ParamsSetup(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* /*para
 
   // From here on every addition is tried, so one refused control costs the user only that
   // control rather than every group after it.
-  for (const Group& group : kGroups) {
-    AddGroupStart(in_data, group.namePosition, false, &err);
-    for (int32_t i = 0; i < group.count; ++i) {
-      const GroupSlider& s = group.sliders[i];
-      AddFloatSlider(in_data, FourCharId(s.id), group.firstSliderName + i, s.minimum, s.dephault,
-                     s.maximum, s.precision, &err);
+  for (int32_t f = 0; f < kModelFamilyCount; ++f) {
+    const FamilyControls& controls = kFamilyControls[f];
+    AddGroupStart(in_data, controls.groupName, false, &err);
+    for (int32_t i = 0; i < SliderCountOf(static_cast<ModelFamily>(f)); ++i) {
+      const GroupSlider& s = controls.sliders[i];
+      AddFloatSlider(in_data, FourCharId(s.id), controls.firstSliderName + i, s.minimum,
+                     s.dephault, s.maximum, s.precision, &err);
     }
-    AddGroupEnd(in_data, group.namePosition, &err);
+    AddGroupEnd(in_data, controls.groupName, &err);
   }
 
   out_data->num_params = kParamCount;

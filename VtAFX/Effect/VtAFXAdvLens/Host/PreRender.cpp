@@ -99,6 +99,8 @@ PF_Err PrepareRenderContext(PF_InData* in_data, PF_OutData* out_data, RenderCont
 }
 
 PF_Err SmartPreRender(PF_InData* in_data, PF_OutData* out_data, PF_PreRenderExtra* extra) {
+  // The host's request, answer and callback records, as damaged as a missing in_data.
+  if (!extra->input || !extra->output || !extra->cb) return PF_Err_INTERNAL_STRUCT_DAMAGED;
   RenderContext* context = CreateRenderContext();
   if (!context) return PF_Err_INTERNAL_STRUCT_DAMAGED;
 

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "Host/SamplerChoice.h"
+#include "Resampling/BatchedSamplers.h"
 #include "Lens/BatchedMapping.h"
 #include "Resampling/FilterKernelTables.h"
 

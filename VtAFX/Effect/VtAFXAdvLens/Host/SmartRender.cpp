@@ -80,19 +80,28 @@ PF_Err RenderFrame(PF_InData* in_data, PF_EffectWorld* inputWorld, PF_OutData* o
       const PF_WorldSuite2* worldSuite = static_cast<const PF_WorldSuite2*>(taken.world);
       err = worldSuite->PF_GetPixelFormat(inputWorld, &format);
       if (err) format = PF_PixelFormat_INVALID;
+      // A world without columns has no pixel for the iterated column to point at, so it
+      // is not iterated; one without rows is, over an empty area.
+      const bool hasColumns = outputWorld->width > 0;
       switch (format) {
         case PF_PixelFormat_ARGB128:
-          err = suites.IterateFloatSuite1()->iterate(in_data, 0, outputWorld->height, nullptr,
-                                                     &area, &context, DistortRowFloat,
-                                                     outputWorld);
+          if (hasColumns) {
+            err = suites.IterateFloatSuite1()->iterate(in_data, 0, outputWorld->height, nullptr,
+                                                       &area, &context, DistortRowFloat,
+                                                       outputWorld);
+          }
           break;
         case PF_PixelFormat_ARGB64:
-          err = suites.Iterate16Suite1()->iterate(in_data, 0, outputWorld->height, nullptr, &area,
-                                                  &context, DistortRow16, outputWorld);
+          if (hasColumns) {
+            err = suites.Iterate16Suite1()->iterate(in_data, 0, outputWorld->height, nullptr,
+                                                    &area, &context, DistortRow16, outputWorld);
+          }
           break;
         case PF_PixelFormat_ARGB32:
-          err = suites.Iterate8Suite1()->iterate(in_data, 0, outputWorld->height, nullptr, &area,
-                                                 &context, DistortRow8, outputWorld);
+          if (hasColumns) {
+            err = suites.Iterate8Suite1()->iterate(in_data, 0, outputWorld->height, nullptr,
+                                                   &area, &context, DistortRow8, outputWorld);
+          }
           break;
         default:
           err = PF_Err_BAD_CALLBACK_PARAM;
@@ -109,14 +118,29 @@ PF_Err RenderFrame(PF_InData* in_data, PF_EffectWorld* inputWorld, PF_OutData* o
   return err;
 }
 
+namespace {
+
+// A world the row callbacks can address: present, and with pixels unless it has none.
+bool Usable(const PF_EffectWorld* world) {
+  return world && world->width >= 0 && world->height >= 0 &&
+         (world->data || world->width == 0 || world->height == 0);
+}
+
+}  // namespace
+
 PF_Err SmartRender(PF_InData* in_data, PF_OutData* out_data, PF_SmartRenderExtra* extra) {
+  // Records the host must fill are damaged when missing (as for the command's own records);
+  // a null context or world handed over by a call that reported success is a bad callback
+  // result. Either way nothing is rendered and nothing the effect does not own is touched.
+  if (!extra->input || !extra->cb) return PF_Err_INTERNAL_STRUCT_DAMAGED;
   RenderContext* context = static_cast<RenderContext*>(extra->input->pre_render_data);
-  if (!context) return PF_Err_BAD_CALLBACK_PARAM;  // not a context of ours: nothing to render
+  if (!context) return PF_Err_BAD_CALLBACK_PARAM;
 
   PF_EffectWorld* inputWorld = nullptr;
   PF_EffectWorld* outputWorld = nullptr;
   PF_Err err = extra->cb->checkout_layer_pixels(in_data->effect_ref, 1, &inputWorld);
   if (!err) err = extra->cb->checkout_output(in_data->effect_ref, &outputWorld);
+  if (!err && (!Usable(inputWorld) || !Usable(outputWorld))) err = PF_Err_BAD_CALLBACK_PARAM;
   if (!err) err = RenderFrame(in_data, inputWorld, out_data, outputWorld, *context);
   return err;
 }

@@ -5,15 +5,15 @@
 //
 // V offers: construction from a double (every lane), + - * / (IEEE, each rounded once, no
 // fused operations), and the free functions Sqrt, Abs, Max (the second operand when either
-// is NaN), Lt, Le, Gt, Ge, Eq (ordered: false for NaN), And, Or, AndNot (a and not b), Select
-// (mask ? a : b), Any, AllLanes, NoLanes, Load/Store (doubles), LoadFloats/StoreFloats
-// (widening and narrowing floats), RoundedToFloat, LoadFlags/StoreFlags (1 or 0 per
-// lane).
+// is NaN), Neg (the sign flipped, NaN's too, as unary minus does), Lt, Le, Gt, Ge, Eq
+// (ordered: false for NaN), And, Or, AndNot (a and not b), Select (mask ? a : b), Any,
+// AllLanes, NoLanes, Load/Store (doubles), LoadFloats/StoreFloats (widening and narrowing
+// floats), RoundedToFloat, LoadFlags/StoreFlags (1 or 0 per lane).
 //
 // Each expression below is the one of the one-point mapping it mirrors, term for term and
 // grouped the same way, so that every lane rounds exactly as the one-point code does.
 //
-// Requires, before inclusion: <cstdint>, "Lens/LaneKernelTable.h", "Lens/NewtonInversion.h".
+// Requires, before inclusion: <cmath>, <cstdint>, "Lens/LaneKernelTable.h", "Lens/NewtonInversion.h".
 
 namespace {
 
@@ -58,9 +58,13 @@ MaskOf<V> InvertLanes(const Map& map, V targetX, V targetY, V& u, V& v) {
     V dv = (m.j11 * ey - m.j21 * ex) / det;
     const V longest = NumericMax(Abs(du), Abs(dv));
     const MaskOf<V> tooLong = Gt(longest, V(0.1));
-    const V shrink = V(0.1) / longest;
-    du = Select(tooLong, du * shrink, du);
-    dv = Select(tooLong, dv * shrink, dv);
+    // Near the solution no step is long: the division for the shrink would sit on the
+    // iteration's critical path only to be thrown away.
+    if (Any(tooLong)) {
+      const V shrink = V(0.1) / longest;
+      du = Select(tooLong, du * shrink, du);
+      dv = Select(tooLong, dv * shrink, dv);
+    }
     const MaskOf<V> stepping = AndNot(active, stop);
     u = Select(stepping, u + du, u);
     v = Select(stepping, v + dv, v);
@@ -383,6 +387,142 @@ struct StdAnamorphicLanes : AnamorphicLanes<V, kMerged> {
   MaskOf<V> Undistort(V x, V y, V& ox, V& oy) const { return this->StdUndistort(x, y, ox, oy); }
 };
 
+// --- Fisheye (kinds 9-12): coef 0..7 = C2, C4, C6, C8, Scale, AngFac, HCTR, VCTR ---
+
+// The angle functions stay exact: each lane goes through the platform's own libm call, the
+// one the one-point mapping makes; only the arithmetic around them runs in lanes.
+template <class V, double (*kFn)(double)>
+V EachLane(V a) {
+  double xs[V::kLanes];
+  Store(xs, a);
+  for (int i = 0; i < V::kLanes; ++i) xs[i] = kFn(xs[i]);
+  return Load<V>(xs);
+}
+
+inline double LibmTan(double x) { return std::tan(x); }
+inline double LibmAtan(double x) { return std::atan(x); }
+inline double LibmSin(double x) { return std::sin(x); }
+inline double LibmAsin(double x) { return std::asin(x); }
+
+enum class FisheyeProjection { Stereographic, Equidistant, Equisolid, Orthographic };
+
+template <class V, FisheyeProjection kProjection>
+struct FisheyeLanes {
+  const LensModel& m;
+  const double* c = m.params.coef;
+
+  // A(a) = 1 + C2 a^2 + C4 a^4 + C6 a^6 + C8 a^8, grouped as the one-point code groups it.
+  V AngleFactor(V a) const {
+    const V t = a * a;
+    return (c[1] * t + c[0]) * t + 1.0 + (c[3] * t + c[2]) * (t * t * t);
+  }
+  V AngleSlope(V a, V factor) const {
+    const V t = a * a;
+    const V t2 = t * t;
+    return factor +
+           t * (2.0 * c[0] + 4.0 * c[1] * t + 6.0 * c[2] * t2 + 8.0 * c[3] * (t2 * t));
+  }
+  V AngleOf(V r) const {
+    const double f = c[5];
+    switch (kProjection) {
+      case FisheyeProjection::Stereographic:
+        return 2.0 * f * EachLane<V, LibmAtan>(r / 2.0);
+      case FisheyeProjection::Equisolid:
+        return 2.0 * f * EachLane<V, LibmAsin>(r / 2.0);
+      case FisheyeProjection::Orthographic:
+        return EachLane<V, LibmAsin>(r);
+      case FisheyeProjection::Equidistant:
+        break;
+    }
+    return r;
+  }
+  V RadiusOf(V a) const {
+    const double f = c[5];
+    switch (kProjection) {
+      case FisheyeProjection::Stereographic:
+        return f == 0.0 ? V(0.0) : 2.0 * EachLane<V, LibmTan>(a / (2.0 * f));
+      case FisheyeProjection::Equisolid:
+        return f == 0.0 ? V(0.0) : 2.0 * EachLane<V, LibmSin>(a / (2.0 * f));
+      case FisheyeProjection::Orthographic:
+        return EachLane<V, LibmSin>(a);
+      case FisheyeProjection::Equidistant:
+        break;
+    }
+    return a;
+  }
+  // SolveAngle, lane by lane; `a` keeps each lane's last iterate.
+  MaskOf<V> SolveAngle(V target, V& a) const {
+    const V tolerance(1e-8);
+    a = 0.6 * target;
+    V previousError(1e10);
+    MaskOf<V> active = AllLanes<V>();
+    MaskOf<V> solved = NoLanes<V>();
+    for (int iteration = 0; iteration < 25 && Any(active); ++iteration) {
+      const V factor = AngleFactor(a);
+      const V e = target - a * factor;
+      const MaskOf<V> diverging = Gt(Abs(e), previousError);
+      const V slope = AngleSlope(a, factor);
+      const MaskOf<V> flat = AndNot(Lt(Abs(slope), tolerance), diverging);
+      solved = Or(solved, And(active, flat));
+      V step = e / slope;
+      // copysign(0.1, step): a step this long is neither zero nor NaN.
+      step = Select(Gt(Abs(step), V(0.1)), Select(Lt(step, V(0.0)), V(-0.1), V(0.1)), step);
+      const MaskOf<V> stepping = AndNot(AndNot(active, diverging), flat);
+      a = Select(stepping, a + step, a);
+      previousError = Select(stepping, Abs(e), previousError);
+      const MaskOf<V> settled = And(stepping, Lt(Abs(step), tolerance));
+      solved = Or(solved, settled);
+      active = AndNot(stepping, settled);
+    }
+    return solved;
+  }
+  MaskOf<V> Undistort(V inX, V inY, V& ox, V& oy) const {
+    const V x = (inX - c[6]) * m.toModelX;
+    const V y = (inY - c[7]) * m.toModelY;
+    const V r0 = Sqrt(x * x + y * y);
+    const V w = Select(Eq(r0, V(0.0)), V(0.0), 1.0 / r0);
+    const V a = AngleOf(r0 * c[4]);
+    const V factor = AngleFactor(a);
+    const V t = a * factor;
+    const MaskOf<V> valid = And(And(Gt(factor, V(0.0)), Ge(AngleSlope(a, factor), V(0.0))),
+                                Lt(Abs(t), V(1.5707963267948966)));
+    // Radius scale 1.
+    const V k = EachLane<V, LibmTan>(t) * w * 1.0;
+    ox = k * x;
+    oy = Neg(k) * y * m.aspect;
+    return valid;
+  }
+  MaskOf<V> Distort(V inX, V inY, V& ox, V& oy) const {
+    const V x = inX / 1.0;
+    const V y = Neg(inY) / (1.0 * m.aspect);
+    const V rho = Sqrt(x * x + y * y);
+    const V w = Select(Eq(rho, V(0.0)), V(0.0), 1.0 / rho);
+    const V t = EachLane<V, LibmAtan>(rho);
+    V a = t;
+    MaskOf<V> valid = AllLanes<V>();
+    if (!m.simpleForm) valid = SolveAngle(t, a);
+    const V r = RadiusOf(a);
+    V mx(0.0), my(0.0);
+    if (c[4] != 0.0) {
+      const V k = r * w / c[4];
+      mx = k * x;
+      my = k * y;
+    }
+    ox = mx * m.fromModelX + c[6];
+    oy = my * m.fromModelY + c[7];
+    return valid;
+  }
+};
+
+template <class V>
+using StereographicLanes = FisheyeLanes<V, FisheyeProjection::Stereographic>;
+template <class V>
+using EquidistantLanes = FisheyeLanes<V, FisheyeProjection::Equidistant>;
+template <class V>
+using EquisolidLanes = FisheyeLanes<V, FisheyeProjection::Equisolid>;
+template <class V>
+using OrthographicLanes = FisheyeLanes<V, FisheyeProjection::Orthographic>;
+
 // --- Kinds whose mapping stays one point at a time, and the identity ---
 
 template <class V>
@@ -396,8 +536,7 @@ struct IdentityLanes {
   MaskOf<V> Undistort(V x, V y, V& ox, V& oy) const { return Distort(x, y, ox, oy); }
 };
 
-// The classic tables and the fisheye angle functions: each lane through the kind's own
-// mapping (the fisheye kinds need the platform's sin, tan, atan, asin per point anyway).
+// The classic kind's spline and range tables: each lane through the kind's own mapping.
 template <class V>
 struct PerPointLanes {
   const LensModel& m;
@@ -512,11 +651,15 @@ const LaneKernelTable& MakeLaneKernelTable() {
       {VTAFX_LANE_ROW(IdentityLanes), VTAFX_LANE_ROW(PerPointLanes),
        VTAFX_LANE_ROW(Radial4Lanes), VTAFX_LANE_ROW(StdRadial4Lanes),
        VTAFX_LANE_ROW(SquashLanes), VTAFX_LANE_ROW(PlainFull), VTAFX_LANE_ROW(PlainMerged),
-       VTAFX_LANE_ROW(StdFull), VTAFX_LANE_ROW(StdMerged)},
+       VTAFX_LANE_ROW(StdFull), VTAFX_LANE_ROW(StdMerged), VTAFX_LANE_ROW(StereographicLanes),
+       VTAFX_LANE_ROW(EquidistantLanes), VTAFX_LANE_ROW(EquisolidLanes),
+       VTAFX_LANE_ROW(OrthographicLanes)},
       {VTAFX_POINTS_ROW(IdentityLanes), VTAFX_POINTS_ROW(PerPointLanes),
        VTAFX_POINTS_ROW(Radial4Lanes), VTAFX_POINTS_ROW(StdRadial4Lanes),
        VTAFX_POINTS_ROW(SquashLanes), VTAFX_POINTS_ROW(PlainFull), VTAFX_POINTS_ROW(PlainMerged),
-       VTAFX_POINTS_ROW(StdFull), VTAFX_POINTS_ROW(StdMerged)},
+       VTAFX_POINTS_ROW(StdFull), VTAFX_POINTS_ROW(StdMerged),
+       VTAFX_POINTS_ROW(StereographicLanes), VTAFX_POINTS_ROW(EquidistantLanes),
+       VTAFX_POINTS_ROW(EquisolidLanes), VTAFX_POINTS_ROW(OrthographicLanes)},
   };
   return table;
 }

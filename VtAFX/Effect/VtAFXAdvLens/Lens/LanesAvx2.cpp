@@ -2,6 +2,7 @@
 // with AVX2 enabled (no FMA), and only runs where the CPU feature word has kCpuFeatureAvx2.
 #include <immintrin.h>
 
+#include <cmath>
 #include <cstdint>
 
 #include "Lens/LaneKernelTable.h"
@@ -24,6 +25,7 @@ inline Lane4 operator*(Lane4 a, Lane4 b) { return Lane4(_mm256_mul_pd(a.v, b.v))
 inline Lane4 operator/(Lane4 a, Lane4 b) { return Lane4(_mm256_div_pd(a.v, b.v)); }
 inline Lane4 Sqrt(Lane4 a) { return Lane4(_mm256_sqrt_pd(a.v)); }
 inline Lane4 Abs(Lane4 a) { return Lane4(_mm256_andnot_pd(_mm256_set1_pd(-0.0), a.v)); }
+inline Lane4 Neg(Lane4 a) { return Lane4(_mm256_xor_pd(_mm256_set1_pd(-0.0), a.v)); }
 inline Lane4 Max(Lane4 a, Lane4 b) { return Lane4(_mm256_max_pd(a.v, b.v)); }
 inline __m256d Lt(Lane4 a, Lane4 b) { return _mm256_cmp_pd(a.v, b.v, _CMP_LT_OQ); }
 inline __m256d Le(Lane4 a, Lane4 b) { return _mm256_cmp_pd(a.v, b.v, _CMP_LE_OQ); }

@@ -3,6 +3,7 @@
 // written or contracted), and only runs where the CPU feature word has kCpuFeatureAvx512F.
 #include <immintrin.h>
 
+#include <cmath>
 #include <cstdint>
 
 #include "Lens/LaneKernelTable.h"
@@ -25,6 +26,11 @@ inline Lane8 operator*(Lane8 a, Lane8 b) { return Lane8(_mm512_mul_pd(a.v, b.v))
 inline Lane8 operator/(Lane8 a, Lane8 b) { return Lane8(_mm512_div_pd(a.v, b.v)); }
 inline Lane8 Sqrt(Lane8 a) { return Lane8(_mm512_sqrt_pd(a.v)); }
 inline Lane8 Abs(Lane8 a) { return Lane8(_mm512_abs_pd(a.v)); }
+// The sign flipped in integer lanes: the floating-point xor is AVX-512DQ, not F.
+inline Lane8 Neg(Lane8 a) {
+  return Lane8(_mm512_castsi512_pd(_mm512_xor_si512(
+      _mm512_castpd_si512(a.v), _mm512_set1_epi64(static_cast<long long>(0x8000000000000000ull)))));
+}
 inline Lane8 Max(Lane8 a, Lane8 b) { return Lane8(_mm512_max_pd(a.v, b.v)); }
 inline __mmask8 Lt(Lane8 a, Lane8 b) { return _mm512_cmp_pd_mask(a.v, b.v, _CMP_LT_OQ); }
 inline __mmask8 Le(Lane8 a, Lane8 b) { return _mm512_cmp_pd_mask(a.v, b.v, _CMP_LE_OQ); }

@@ -1,6 +1,7 @@
 // The batched lens kernels on SSE2: two doubles per register. Every x86-64 processor has it.
 #include <emmintrin.h>
 
+#include <cmath>
 #include <cstdint>
 
 #include "Lens/LaneKernelTable.h"
@@ -23,6 +24,7 @@ inline Lane2 operator*(Lane2 a, Lane2 b) { return Lane2(_mm_mul_pd(a.v, b.v)); }
 inline Lane2 operator/(Lane2 a, Lane2 b) { return Lane2(_mm_div_pd(a.v, b.v)); }
 inline Lane2 Sqrt(Lane2 a) { return Lane2(_mm_sqrt_pd(a.v)); }
 inline Lane2 Abs(Lane2 a) { return Lane2(_mm_andnot_pd(_mm_set1_pd(-0.0), a.v)); }
+inline Lane2 Neg(Lane2 a) { return Lane2(_mm_xor_pd(_mm_set1_pd(-0.0), a.v)); }
 inline Lane2 Max(Lane2 a, Lane2 b) { return Lane2(_mm_max_pd(a.v, b.v)); }
 inline __m128d Lt(Lane2 a, Lane2 b) { return _mm_cmplt_pd(a.v, b.v); }
 inline __m128d Le(Lane2 a, Lane2 b) { return _mm_cmple_pd(a.v, b.v); }

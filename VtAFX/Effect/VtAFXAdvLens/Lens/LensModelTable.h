@@ -26,7 +26,7 @@ enum class MapDirection : int32_t {
 };
 
 // The batched code that maps a kind's points several at a time. `PerPoint` calls the
-// kind's own mapping for each point (the classic tables, the fisheye angle functions).
+// kind's own mapping for each point (the classic kind's tables).
 enum class LaneKernel : int32_t {
   Identity,
   PerPoint,
@@ -37,8 +37,12 @@ enum class LaneKernel : int32_t {
   AnamorphicMerged6,
   StdAnamorphic6,
   StdAnamorphicMerged6,
+  FisheyeStereographic,
+  FisheyeEquidistant,
+  FisheyeEquisolid,
+  FisheyeOrthographic,
 };
-constexpr int32_t kLaneKernelCount = 9;
+constexpr int32_t kLaneKernelCount = 13;
 
 struct LensModelEntry {
   int32_t popupPosition;  // 1-based entry of "Lens Model"
@@ -71,4 +75,39 @@ struct CoefLayout {
   const double* neutral;
 };
 
-const CoefLayout& LayoutOf(ModelFamily family);
+namespace coef_layout_detail {
+
+inline constexpr double kSquashNeutral[] = {0, 0, 0, 1, 1, 0, 0};
+inline constexpr double kRadial4Neutral[] = {0, 0, 0, 0, 0, 0, 0, 0};
+inline constexpr double kMergedNeutral[] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 0};
+inline constexpr double kAnamorphicNeutral[] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                                0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 0};
+
+template <int32_t N>
+constexpr CoefLayout Layout(int32_t sliders, int32_t centreSlot, int32_t trailing,
+                            const double (&neutral)[N]) {
+  return CoefLayout{sliders, centreSlot, trailing, N, neutral};
+}
+
+// By ModelFamily. Even with neutral coefficients a fisheye maps a fisheye image to a
+// rectilinear one, so it is never the identity. Visible at compile time so that the
+// parameter set-up can check its slider lists against it.
+inline constexpr CoefLayout kLayouts[kModelFamilyCount] = {
+    {5, 0, 0, 0, nullptr},
+    Layout(5, 5, 0, kSquashNeutral),
+    Layout(6, 6, 0, kRadial4Neutral),
+    Layout(9, 9, 3, kMergedNeutral),
+    Layout(18, 18, 3, kAnamorphicNeutral),
+    {6, 6, 0, 0, nullptr},
+};
+
+}  // namespace coef_layout_detail
+
+constexpr const CoefLayout& LayoutOf(ModelFamily family) {
+  return coef_layout_detail::kLayouts[static_cast<int32_t>(family)];
+}
+
+// Every slider of a family's group, the trailing ones included.
+constexpr int32_t SliderCountOf(ModelFamily family) {
+  return LayoutOf(family).sliders + LayoutOf(family).trailingSliders;
+}

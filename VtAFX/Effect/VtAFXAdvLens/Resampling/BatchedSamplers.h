@@ -16,10 +16,32 @@
 //    one whose `bitsPerChannel` and `bytesPerPixel` are not one of the three formats
 //    gives nothing, since it has no pixel size to write by.
 //  - Pure functions: any number may run at once; only stack memory is used.
+//  - Every processor target computes the same bits: a wider vector only samples more
+//    pixels at once, each pixel's arithmetic and the order of its sums stay as below.
 #pragma once
+
+#include <cstdint>
 
 #include "Resampling/FloatPacket.h"
 #include "Resampling/SampleSource.h"
+
+// One of the batched samplers: resamples the run `positions` (input grid) into the pixels
+// at `out`.
+typedef void (*BatchedSampler)(const SampleSource& source, const PointPacket& positions,
+                               void* out);
+
+enum class SamplerFamily { Nearest, Bilinear, Kernel };
+
+// The body of `family` for worlds of `bitsPerChannel` (8, 16 or 32), compiled for the
+// widest instruction set `cpuFeatures` allows (AVX-512F, AVX2, SSE4.1, else SSE2), for a
+// caller that chooses once per frame. `cpuFeatures` must not claim what the processor lacks
+// (CpuFeatures(), or fewer bits). A body given a source of another depth samples it with
+// that depth's body of the same target; an unknown `bitsPerChannel` gets the 8-bit body.
+BatchedSampler SelectBatchedSampler(SamplerFamily family, int32_t bitsPerChannel,
+                                    uint32_t cpuFeatures);
+
+// The three below choose their body by the source and CpuFeatures() on every call: for
+// tests and tools that sample a run now and then.
 
 // "Nearest": the pixel at the position rounded to whole numbers, ties to even. Positions
 // that round to the first column or row beyond a border (-1, width, height) take the edge

@@ -1,0 +1,73 @@
+// What `vtlens map --to source` and `stmap` compute, against the render's own mapping set
+// up from the values exactly as typed.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "Harness.h"
+#include "Host/RenderSetUp.h"
+#include "LensGeometry.h"
+#include "Host/RowCallbacks.h"
+#include "support/LoadedEffect.h"
+
+namespace {
+
+// Every lens model in every mode, on an odd layer, with a centre and sizes that 16.16
+// fixed point cannot hold: the positions are those of the typed doubles.
+TEST(LensGeometry, MapsWithTheValuesAsTyped) {
+  harness::EffectHost& host = LoadedEffect();
+  // Lens model choice -> a few of its sliders (parameter index, value).
+  const std::vector<std::vector<std::pair<PF_ParamIndex, double>>> coefficients = {
+      {{11, 13.7}, {12, -2.1}, {13, 0.9}},     {{18, 0.031}, {19, -0.004}, {21, 1.1}},
+      {{25, 0.031}, {26, 0.002}, {28, -0.004}}, {{25, -0.031}, {27, 0.002}, {30, 0.004}},
+      {{33, 0.021}, {34, 0.003}, {44, 1.5}},    {{33, -0.021}, {36, 0.003}, {42, 1.02}},
+      {{47, 0.021}, {48, 0.002}, {67, 1.5}},    {{47, -0.021}, {56, 0.01}, {65, 0.98}},
+      {{70, 0.03}, {71, -0.002}, {74, 1.05}},   {{70, -0.03}, {72, 0.001}, {75, 0.9}},
+      {{70, 0.02}, {73, 0.001}, {74, 0.95}},    {{70, -0.01}, {71, 0.003}, {75, 1.1}}};
+  std::vector<MappedPoint> outputs;
+  PointPacket run;
+  run.x.count = run.y.count = 0;
+  for (double y : {-2.0, 0.0, 10.5, 22.0, 25.0}) {
+    for (double x : {-3.0, 0.0, 7.5, 18.0, 36.0, 40.0}) {
+      outputs.push_back(MappedPoint{x, y, 1});
+      run.x[run.x.count++] = float(x);
+      run.y[run.y.count++] = float(y);
+    }
+  }
+  for (int32_t choice = 1; choice <= 12; ++choice) {
+    for (int32_t mode = 1; mode <= 3; ++mode) {
+      SCOPED_TRACE("lens model " + std::to_string(choice) + " mode " + std::to_string(mode));
+      harness::EffectInstance instance(host);
+      std::vector<double> sliders(host.Params().size(), 0.0);
+      for (size_t i = 1; i < sliders.size(); ++i) sliders[i] = instance.ValueAt(PF_ParamIndex(i), 0).x;
+      const std::vector<std::pair<PF_ParamIndex, harness::ParamValue>> typed = {
+          {1, {double(choice)}}, {2, {double(mode)}}, {6, {1.07}},
+          {7, {36.7, 23.2}},     {8, {41.3, 25.9}},   {9, {16.92, 10.93}}};
+      for (const auto& t : typed) ASSERT_TRUE(instance.SetValue(t.first, t.second));
+      for (const auto& c : coefficients[size_t(choice - 1)]) {
+        ASSERT_TRUE(instance.SetValue(c.first, {c.second}));
+        sliders[size_t(c.first)] = c.second;
+      }
+      sliders[6] = 1.07;
+
+      RenderParameterValues values{choice, mode, 4, 1.0, 1.0, 1.07,
+                                   {36.7, 23.2}, {41.3, 25.9}, {16.92, 10.93}};
+      RenderContextPtr reference(CreateRenderContext());
+      ASSERT_EQ(SetUpRenderContextFromValues(values, sliders.data(), *reference), PF_Err_NONE);
+      PointPacket expected;
+      MapRunToSource(*reference, run, expected);
+
+      RenderContextPtr context = SetUpGeometry(instance, 0, 37, 23);
+      const std::vector<MappedPoint> sources = MapToSource(*context, outputs);
+      ASSERT_EQ(sources.size(), outputs.size());
+      for (int32_t k = 0; k < run.x.count; ++k) {
+        EXPECT_EQ(float(sources[size_t(k)].x), expected.x[k]) << k;
+        EXPECT_EQ(float(sources[size_t(k)].y), expected.y[k]) << k;
+      }
+    }
+  }
+}
+
+}  // namespace
