@@ -118,7 +118,7 @@ TEST(VtlensSolve, StMapsSolveBackToTheirOwnCoefficients) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.lens.model);
     const std::string mode = " --distort-mode " + Quote(c.mode) + " ";
-    CommandResult map = RunVtlens(dir, "stmap map.exr --layer 240x160" + mode + LensArgs(c.lens, true));
+    CommandResult map = RunVtlens(dir, "stmap map.exr --layer 160x100" + mode + LensArgs(c.lens, true));
     ASSERT_EQ(map.status, 0) << map.err;
     CommandResult solve = RunVtlens(dir, "solve --stmap map.exr --step 1 --out lens.json" + mode + LensArgs(c.lens, false));
     ASSERT_EQ(solve.status, 0) << solve.err;
