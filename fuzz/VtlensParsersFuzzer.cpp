@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
