@@ -129,26 +129,26 @@ std::unique_ptr<OIIO::ImageInput> OpenStMap(const std::string& path) {
 
 StMapSize ReadStMapSize(const std::string& path) {
   auto in = OpenStMap(path);
-  const OIIO::ImageSpec& spec = in->spec();
-  return {spec.full_width, spec.full_height};
+  const OIIO::ImageSpec& imageSpec = in->spec();
+  return {imageSpec.full_width, imageSpec.full_height};
 }
 
 Correspondences ReadStMap(const std::string& path, int step, bool apply, const double shift[2]) {
   auto in = OpenStMap(path);
-  const OIIO::ImageSpec& spec = in->spec();
-  int red = spec.channelindex("R"), green = spec.channelindex("G"), alpha = spec.alpha_channel;
+  const OIIO::ImageSpec& imageSpec = in->spec();
+  int red = imageSpec.channelindex("R"), green = imageSpec.channelindex("G"), alpha = imageSpec.alpha_channel;
   if (red < 0 || green < 0) throw ToolError("\"" + path + "\" has no R and G channels, so it is not an ST map");
-  std::vector<float> pixels(size_t(spec.width) * size_t(spec.height) * size_t(spec.nchannels));
-  if (!in->read_image(0, 0, 0, spec.nchannels, OIIO::TypeDesc::FLOAT, pixels.data()))
+  std::vector<float> pixels(size_t(imageSpec.width) * size_t(imageSpec.height) * size_t(imageSpec.nchannels));
+  if (!in->read_image(0, 0, 0, imageSpec.nchannels, OIIO::TypeDesc::FLOAT, pixels.data()))
     throw ToolError("cannot read the ST map \"" + path + "\": " + in->geterror());
   Correspondences data;
-  for (int j = 0; j < spec.height; j += step)
-    for (int i = 0; i < spec.width; i += step) {
-      const float* p = &pixels[(size_t(j) * size_t(spec.width) + size_t(i)) * size_t(spec.nchannels)];
+  for (int j = 0; j < imageSpec.height; j += step)
+    for (int i = 0; i < imageSpec.width; i += step) {
+      const float* p = &pixels[(size_t(j) * size_t(imageSpec.width) + size_t(i)) * size_t(imageSpec.nchannels)];
       if (alpha >= 0 && !(p[alpha] > 0.5f)) continue;
       if (!std::isfinite(p[red]) || !std::isfinite(p[green])) continue;
-      const double x = spec.x - spec.full_x + i, y = spec.y - spec.full_y + j;
-      const double sx = double(p[red]) * spec.full_width - 0.5, sy = (1 - double(p[green])) * spec.full_height - 0.5;
+      const double x = imageSpec.x - imageSpec.full_x + i, y = imageSpec.y - imageSpec.full_y + j;
+      const double sx = double(p[red]) * imageSpec.full_width - 0.5, sy = (1 - double(p[green])) * imageSpec.full_height - 0.5;
       Correspondence c;
       if (apply) {
         c = {sx - shift[0], sy - shift[1], x - shift[0], y - shift[1], -1};
