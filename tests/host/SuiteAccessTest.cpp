@@ -4,7 +4,7 @@
 #include <string>
 
 #include "FakeHost.h"
-#include "Host/AEGP_SuiteHandler.h"
+#include "Host/HostSuites.h"
 #include "Host/SuiteAccess.h"
 
 namespace {
@@ -83,19 +83,19 @@ TEST(ShowHostError, WithoutSprintfCutsToTheField) {
   EXPECT_EQ(std::string(host.out_data.return_msg), std::string(255, 'x'));
 }
 
-TEST(AEGP_SuiteHandler, WithoutBasicSuiteThrows516) {
+TEST(HostSuites, WithoutBasicSuiteThrows516) {
   try {
-    AEGP_SuiteHandler suites(nullptr);
+    HostSuites suites(nullptr);
     FAIL() << "no throw";
   } catch (PF_Err err) {
     EXPECT_EQ(err, PF_Err_BAD_CALLBACK_PARAM);
   }
 }
 
-TEST(AEGP_SuiteHandler, LoadsOnFirstUseOnceAndReleasesInReverse) {
+TEST(HostSuites, LoadsOnFirstUseOnceAndReleasesInReverse) {
   FakeHost host;
   {
-    AEGP_SuiteHandler suites(&host.basic);
+    HostSuites suites(&host.basic);
     EXPECT_TRUE(host.acquired.empty());
     EXPECT_NE(suites.Sampling16Suite1(), nullptr);
     EXPECT_NE(suites.Iterate8Suite1(), nullptr);
@@ -107,26 +107,26 @@ TEST(AEGP_SuiteHandler, LoadsOnFirstUseOnceAndReleasesInReverse) {
 }
 
 // The host's names are case-sensitive and irregular; each accessor asks for its own.
-TEST(AEGP_SuiteHandler, AsksForTheHostsExactNamesAndVersion1) {
+TEST(HostSuites, AsksForTheHostsExactNamesAndVersion1) {
   struct Case {
-    const void* (*load)(AEGP_SuiteHandler&);
+    const void* (*load)(HostSuites&);
     const char* name;
   };
   const Case cases[] = {
-      {[](AEGP_SuiteHandler& s) -> const void* { return s.Iterate8Suite1(); }, "PF Iterate8 Suite"},
-      {[](AEGP_SuiteHandler& s) -> const void* { return s.Iterate16Suite1(); }, "PF iterate16 Suite"},
-      {[](AEGP_SuiteHandler& s) -> const void* { return s.IterateFloatSuite1(); },
+      {[](HostSuites& s) -> const void* { return s.Iterate8Suite1(); }, "PF Iterate8 Suite"},
+      {[](HostSuites& s) -> const void* { return s.Iterate16Suite1(); }, "PF iterate16 Suite"},
+      {[](HostSuites& s) -> const void* { return s.IterateFloatSuite1(); },
        "PF iterateFloat Suite"},
-      {[](AEGP_SuiteHandler& s) -> const void* { return s.Sampling8Suite1(); }, "PF Sampling8 Suite"},
-      {[](AEGP_SuiteHandler& s) -> const void* { return s.Sampling16Suite1(); },
+      {[](HostSuites& s) -> const void* { return s.Sampling8Suite1(); }, "PF Sampling8 Suite"},
+      {[](HostSuites& s) -> const void* { return s.Sampling16Suite1(); },
        "PF Sampling16 Suite"},
-      {[](AEGP_SuiteHandler& s) -> const void* { return s.SamplingFloatSuite1(); },
+      {[](HostSuites& s) -> const void* { return s.SamplingFloatSuite1(); },
        "PF SamplingFloat Suite"},
   };
   for (const Case& c : cases) {
     FakeHost host;
     {
-      AEGP_SuiteHandler suites(&host.basic);
+      HostSuites suites(&host.basic);
       EXPECT_EQ(c.load(suites), host.otherSuite);
     }
     EXPECT_EQ(host.acquired, std::vector<std::string>{c.name});
@@ -137,11 +137,11 @@ TEST(AEGP_SuiteHandler, AsksForTheHostsExactNamesAndVersion1) {
 
 // A missing suite throws 516 without a message; what was loaded before is released when the
 // throw unwinds the handler.
-TEST(AEGP_SuiteHandler, MissingSuiteThrowsAndLoadedOnesAreReleased) {
+TEST(HostSuites, MissingSuiteThrowsAndLoadedOnesAreReleased) {
   FakeHost host;
   host.refuseAcquire.push_back("PF iterateFloat Suite");
   try {
-    AEGP_SuiteHandler suites(&host.basic);
+    HostSuites suites(&host.basic);
     suites.SamplingFloatSuite1();
     suites.Iterate16Suite1();
     suites.IterateFloatSuite1();
@@ -157,7 +157,7 @@ TEST(AEGP_SuiteHandler, MissingSuiteThrowsAndLoadedOnesAreReleased) {
   FakeHost lenient;
   lenient.acquireWithError.push_back("PF Iterate8 Suite");
   {
-    AEGP_SuiteHandler suites(&lenient.basic);
+    HostSuites suites(&lenient.basic);
     EXPECT_EQ(suites.Iterate8Suite1(), static_cast<void*>(lenient.otherSuite));
   }
   EXPECT_EQ(lenient.released, std::vector<std::string>{"PF Iterate8 Suite"});

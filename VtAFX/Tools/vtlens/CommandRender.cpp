@@ -39,7 +39,7 @@ std::string RectText(const PF_LRect& r) {
          std::to_string(r.left) + ", " + std::to_string(r.top) + ")";
 }
 
-FrameStats RenderFrame(const harness::EffectInstance& instance, const RenderJob& job, long frame) {
+FrameStats RenderSequenceFrame(const harness::EffectInstance& instance, const RenderJob& job, long frame) {
   std::string inPath = FramePath(job.input, job.inputPattern, frame);
   std::string outPath = FramePath(job.output, job.outputPattern, frame);
   std::string where = job.timed ? "frame " + std::to_string(frame) + ": " : "";
@@ -151,7 +151,7 @@ int RunRender(const std::vector<std::string>& args) {
       size_t i = next++;
       if (i >= job.frames.size()) return;
       try {
-        FrameStats s = RenderFrame(instance, job, job.frames[i]);
+        FrameStats s = RenderSequenceFrame(instance, job, job.frames[i]);
         std::lock_guard<std::mutex> lock(resultMutex);
         if (i == 0) stats = s;
       } catch (const ToolError& e) {

@@ -41,8 +41,8 @@ int32_t TruncateToInt32(double value);
 // Builds both frames for `distortMode` (1 "Remove WF2", 2 "Apply WF2", 3 "Remove WF1"; any
 // other value is treated as 1) from the rounded sizes (width, height) and the lens centre
 // in layer pixels. The output side's to-normalised half and the input side's to-pixel
-// half come from the sizes, rounded to single precision where the effect has always
-// rounded them; the other halves are completed.
+// half come from the sizes, rounded to single precision at the points where stored projects
+// need it to re-render bit for bit; the other halves are completed.
 void SetUpFrameTransforms(int32_t distortMode, const int32_t undistortedSize[2],
                           const int32_t distortedSize[2], const double lensCenter[2],
                           FrameTransform& undistortedFrame, FrameTransform& distortedFrame);

@@ -1,7 +1,7 @@
 #include "Host/GlobalSetup.h"
 
 #include "AE_EffectCBSuites.h"
-#include "Host/AEGP_SuiteHandler.h"
+#include "Host/HostSuites.h"
 #include "Host/EffectInfo.h"
 #include "Host/SuiteAccess.h"
 #include "Resampling/FilterKernelTables.h"
@@ -39,7 +39,7 @@ PF_Err BuildKernelTables(PF_InData* in_data, PF_OutData* out_data) {
 PF_Err GlobalSetup(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* /*params*/[],
                    PF_LayerDef* /*output*/) {
   // Throws 516 when the host has no basic suite at all: such a host cannot run the effect.
-  AEGP_SuiteHandler suites(in_data->pica_basicP);
+  HostSuites suites(in_data->pica_basicP);
   PF_Err err = PF_Err_NONE;
   try {
     err = BuildKernelTables(in_data, out_data);

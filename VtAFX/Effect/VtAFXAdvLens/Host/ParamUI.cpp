@@ -1,6 +1,6 @@
 #include "Host/ParamUI.h"
 
-#include "Host/AEGP_SuiteHandler.h"
+#include "Host/HostSuites.h"
 #include "Host/ParamIndices.h"
 #include "Host/SuiteAccess.h"
 
@@ -32,7 +32,7 @@ PF_Err UserChangedParam(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* p
                         PF_LayerDef* /*output*/, const PF_UserChangedParamExtra* extra) {
   if (!extra || extra->param_index != kParamLensModel || !params) return PF_Err_NONE;
 
-  AEGP_SuiteHandler suites(in_data->pica_basicP);  // no basic suite: throws 516, no message
+  HostSuites suites(in_data->pica_basicP);  // no basic suite: throws 516, no message
   const void* suite = nullptr;
   PF_Err err = AcquireHostSuite(in_data, out_data, kPFParamUtilsSuite, kPFParamUtilsSuiteVersion3,
                                 kCouldNotLoadSuite, &suite);

@@ -1,7 +1,7 @@
 #include "Host/PreRender.h"
 
 #include "AE_EffectSuites.h"
-#include "Host/AEGP_SuiteHandler.h"
+#include "Host/HostSuites.h"
 #include "Host/ParamIndices.h"
 #include "Host/RenderSetUp.h"
 #include "Host/SuiteAccess.h"
@@ -75,7 +75,7 @@ PF_Err PrepareRenderContext(PF_InData* in_data, PF_OutData* out_data, RenderCont
 
   // Pre-render loads no suite through a handler; making one is the host's way to find out
   // that there is no basic suite at all (it throws 516).
-  AEGP_SuiteHandler suites(in_data->pica_basicP);
+  HostSuites suites(in_data->pica_basicP);
   const void* pointTable = nullptr;
   if (!err) {
     err = AcquireHostSuite(in_data, out_data, kPFPointParamSuite, kPFPointParamSuiteVersion1,

@@ -24,8 +24,8 @@ struct RenderParameterValues {
 };
 
 // Supplies the value of the float slider at parameter `index`; `refcon` is the caller's.
-// Sliders are asked for one at a time, in the order the effect has always read them, so a
-// reader that talks to the host makes its calls in that order.
+// Sliders are asked for one at a time, in one fixed order: a reader that talks to the host
+// checks them out in that order, and the host sees the same sequence on every platform.
 typedef double (*SliderReader)(void* refcon, int32_t index);
 
 // Fills the fields of `params` that `lensModelChoice` (the "Lens Model" popup value)

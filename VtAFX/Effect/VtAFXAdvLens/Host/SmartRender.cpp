@@ -2,13 +2,13 @@
 
 #include "AE_EffectPixelFormat.h"
 #include "AE_GeneralPlug.h"
-#include "Host/AEGP_SuiteHandler.h"
+#include "Host/HostSuites.h"
 #include "Host/SuiteAccess.h"
 #include "Host/RowCallbacks.h"
 
 namespace {
 
-// The suites RenderFrame takes with AcquireHostSuite; null until acquired.
+// The suites RenderIntoOutput takes with AcquireHostSuite; null until acquired.
 struct RenderSuites {
   const void* world;
   const void* pixelData;
@@ -38,11 +38,11 @@ void ReleaseRenderSuites(PF_InData* in_data, PF_OutData* out_data, const RenderS
 
 }  // namespace
 
-PF_Err RenderFrame(PF_InData* in_data, PF_EffectWorld* inputWorld, PF_OutData* out_data,
+PF_Err RenderIntoOutput(PF_InData* in_data, PF_EffectWorld* inputWorld, PF_OutData* out_data,
                    PF_EffectWorld* outputWorld, RenderContext& context) {
   PF_Err err = PF_Err_NONE;
   PF_PixelFormat format = PF_PixelFormat_INVALID;
-  AEGP_SuiteHandler suites(in_data->pica_basicP);
+  HostSuites suites(in_data->pica_basicP);
   RenderSuites taken{};
 
   if (!err) {
@@ -141,6 +141,6 @@ PF_Err SmartRender(PF_InData* in_data, PF_OutData* out_data, PF_SmartRenderExtra
   PF_Err err = extra->cb->checkout_layer_pixels(in_data->effect_ref, 1, &inputWorld);
   if (!err) err = extra->cb->checkout_output(in_data->effect_ref, &outputWorld);
   if (!err && (!Usable(inputWorld) || !Usable(outputWorld))) err = PF_Err_BAD_CALLBACK_PARAM;
-  if (!err) err = RenderFrame(in_data, inputWorld, out_data, outputWorld, *context);
+  if (!err) err = RenderIntoOutput(in_data, inputWorld, out_data, outputWorld, *context);
   return err;
 }

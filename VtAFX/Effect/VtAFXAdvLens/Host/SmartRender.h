@@ -8,7 +8,7 @@
 
 // Answers the host's smart render command with the context that pre-render handed over
 // (extra->input->pre_render_data). Checks out the pixels of checkout 1 and the output,
-// then renders with RenderFrame. The layer pixels are not checked in: the host does that
+// then renders with RenderIntoOutput. The layer pixels are not checked in: the host does that
 // when the command ends.
 PF_Err SmartRender(PF_InData* in_data, PF_OutData* out_data, PF_SmartRenderExtra* extra);
 
@@ -19,5 +19,5 @@ PF_Err SmartRender(PF_InData* in_data, PF_OutData* out_data, PF_SmartRenderExtra
 // (or whose format cannot be queried) gives PF_Err_BAD_CALLBACK_PARAM and leaves the
 // output untouched. The first failure decides the result; every suite acquired is
 // released before returning, also when the suite handler cannot load a suite (516).
-PF_Err RenderFrame(PF_InData* in_data, PF_EffectWorld* inputWorld, PF_OutData* out_data,
+PF_Err RenderIntoOutput(PF_InData* in_data, PF_EffectWorld* inputWorld, PF_OutData* out_data,
                    PF_EffectWorld* outputWorld, RenderContext& context);

@@ -11,7 +11,8 @@
 typedef float FilterKernelTable;
 
 // Sine used to evaluate the Lanczos kernels. The effect passes the host's ANSI `sin`, whose
-// signature this is, so the tables are the same as every other build of the effect.
+// signature this is: the host's correctly rounded sine makes the tables identical on every
+// platform, and stored projects must re-render bit for bit wherever they are opened.
 typedef double (*KernelSineFunction)(double);
 
 // Phases per pixel in each axis; phase k stands for a fractional position of k / 64.

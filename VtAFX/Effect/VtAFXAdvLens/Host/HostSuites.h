@@ -7,15 +7,15 @@
 #include "AE_EffectCBSuites.h"
 #include "SPBasic.h"
 
-class AEGP_SuiteHandler {
+class HostSuites {
  public:
   // Throws PF_Err_BAD_CALLBACK_PARAM (as a plain integer) when `basic` is null.
-  explicit AEGP_SuiteHandler(const SPBasicSuite* basic);
+  explicit HostSuites(const SPBasicSuite* basic);
   // Releases every suite loaded, in reverse order of loading; release results are ignored
   // (there is no one left to report them to).
-  ~AEGP_SuiteHandler();
-  AEGP_SuiteHandler(const AEGP_SuiteHandler&) = delete;
-  AEGP_SuiteHandler& operator=(const AEGP_SuiteHandler&) = delete;
+  ~HostSuites();
+  HostSuites(const HostSuites&) = delete;
+  HostSuites& operator=(const HostSuites&) = delete;
 
   // Each returns the suite's table, loading it on first request. A suite the host cannot
   // hand out throws PF_Err_BAD_CALLBACK_PARAM, without a message.

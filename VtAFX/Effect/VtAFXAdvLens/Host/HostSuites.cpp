@@ -1,8 +1,8 @@
-#include "Host/AEGP_SuiteHandler.h"
+#include "Host/HostSuites.h"
 
 #include "Host/SuiteAccess.h"
 
-AEGP_SuiteHandler::AEGP_SuiteHandler(const SPBasicSuite* basic)
+HostSuites::HostSuites(const SPBasicSuite* basic)
     : basic_(basic),
       slots_{{kPFIterate8Suite, kPFIterate8SuiteVersion1, nullptr},
              {kPFIterate16Suite, kPFIterate16SuiteVersion1, nullptr},
@@ -15,14 +15,14 @@ AEGP_SuiteHandler::AEGP_SuiteHandler(const SPBasicSuite* basic)
   if (!basic_) throw static_cast<PF_Err>(PF_Err_BAD_CALLBACK_PARAM);
 }
 
-AEGP_SuiteHandler::~AEGP_SuiteHandler() {
+HostSuites::~HostSuites() {
   while (loaded_ > 0) {
     const Slot& slot = slots_[loadOrder_[--loaded_]];
     if (basic_->ReleaseSuite) basic_->ReleaseSuite(slot.name, slot.version);
   }
 }
 
-const void* AEGP_SuiteHandler::Load(SlotIndex index) {
+const void* HostSuites::Load(SlotIndex index) {
   Slot& slot = slots_[index];
   if (slot.table) return slot.table;
   const void* table = TakeSuite(basic_, slot.name, slot.version);
@@ -34,7 +34,7 @@ const void* AEGP_SuiteHandler::Load(SlotIndex index) {
 
 // The host hands out its tables as const; the host's own interface types them mutable.
 #define VTAFX_SUITE_ACCESSOR(NAME, TYPE, SLOT) \
-  TYPE* AEGP_SuiteHandler::NAME() { return const_cast<TYPE*>(static_cast<const TYPE*>(Load(SLOT))); }
+  TYPE* HostSuites::NAME() { return const_cast<TYPE*>(static_cast<const TYPE*>(Load(SLOT))); }
 
 VTAFX_SUITE_ACCESSOR(Iterate8Suite1, PF_Iterate8Suite1, kIterate8)
 VTAFX_SUITE_ACCESSOR(Iterate16Suite1, PF_Iterate16Suite1, kIterate16)
