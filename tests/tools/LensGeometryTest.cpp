@@ -2,25 +2,33 @@
 // up from the values exactly as typed.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "Harness.h"
 #include "Host/RenderSetUp.h"
-#include "LensGeometry.h"
 #include "Host/RowCallbacks.h"
-#include "support/LoadedEffect.h"
+#include "LensGeometry.h"
 
 namespace {
 
 // Every lens model in every mode, on an odd layer, with a centre and sizes that 16.16
 // fixed point cannot hold: the positions are those of the typed doubles.
 TEST(LensGeometry, MapsWithTheValuesAsTyped) {
-  harness::EffectHost& host = LoadedEffect();
+  // A host of its own, whose row threads end with the test: the vtlens tests fork this
+  // process, and a fork must not copy threads.
+  std::string error;
+  const std::unique_ptr<harness::EffectHost> loaded =
+      harness::EffectHost::Load(VTAFX_MODULE_PATH, error, harness::HostOptions{1});
+  ASSERT_TRUE(loaded) << error;
+  loaded->GlobalSetup();
+  loaded->ParamsSetup();
+  harness::EffectHost& host = *loaded;
   // Lens model choice -> a few of its sliders (parameter index, value).
   const std::vector<std::vector<std::pair<PF_ParamIndex, double>>> coefficients = {
-      {{11, 13.7}, {12, -2.1}, {13, 0.9}},     {{18, 0.031}, {19, -0.004}, {21, 1.1}},
+      {{11, 13.7}, {12, -2.1}, {13, 0.9}},      {{18, 0.031}, {19, -0.004}, {21, 1.1}},
       {{25, 0.031}, {26, 0.002}, {28, -0.004}}, {{25, -0.031}, {27, 0.002}, {30, 0.004}},
       {{33, 0.021}, {34, 0.003}, {44, 1.5}},    {{33, -0.021}, {36, 0.003}, {42, 1.02}},
       {{47, 0.021}, {48, 0.002}, {67, 1.5}},    {{47, -0.021}, {56, 0.01}, {65, 0.98}},
@@ -41,7 +49,8 @@ TEST(LensGeometry, MapsWithTheValuesAsTyped) {
       SCOPED_TRACE("lens model " + std::to_string(choice) + " mode " + std::to_string(mode));
       harness::EffectInstance instance(host);
       std::vector<double> sliders(host.Params().size(), 0.0);
-      for (size_t i = 1; i < sliders.size(); ++i) sliders[i] = instance.ValueAt(PF_ParamIndex(i), 0).x;
+      for (size_t i = 1; i < sliders.size(); ++i)
+        sliders[i] = instance.ValueAt(PF_ParamIndex(i), 0).x;
       const std::vector<std::pair<PF_ParamIndex, harness::ParamValue>> typed = {
           {1, {double(choice)}}, {2, {double(mode)}}, {6, {1.07}},
           {7, {36.7, 23.2}},     {8, {41.3, 25.9}},   {9, {16.92, 10.93}}};
@@ -52,8 +61,8 @@ TEST(LensGeometry, MapsWithTheValuesAsTyped) {
       }
       sliders[6] = 1.07;
 
-      RenderParameterValues values{choice, mode, 4, 1.0, 1.0, 1.07,
-                                   {36.7, 23.2}, {41.3, 25.9}, {16.92, 10.93}};
+      RenderParameterValues values{choice,       mode,          4, 1.0, 1.0, 1.07, {36.7, 23.2},
+                                   {41.3, 25.9}, {16.92, 10.93}};
       RenderContextPtr reference(CreateRenderContext());
       ASSERT_EQ(SetUpRenderContextFromValues(values, sliders.data(), *reference), PF_Err_NONE);
       PointPacket expected;

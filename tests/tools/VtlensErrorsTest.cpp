@@ -31,7 +31,7 @@ TEST(VtlensErrors, BadInputIsNamedAndLeavesNothingBehind) {
     const char* message;
   };
   const Case cases[] = {
-      {render + "--set \"Zoom Factor=$(printf '\\033[2J%070d' 0)\"", 2,
+      {render + "--set " + Quote("Zoom Factor=\x1B[2J" + std::string(70, '0')), 2,
        "\"Zoom Factor\" takes a number, not \"\\x1B[2J000000000000000000000000000000000000000000000"
        "00000000000...\""},
       {render + "--preset twice.json", 2,

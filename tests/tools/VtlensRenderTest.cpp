@@ -3,14 +3,11 @@
 
 #include <chrono>
 #include <csignal>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
 
 #include "ImageFile.h"
 #include "VtlensTestSupport.h"
-
-extern char** environ;
 
 namespace {
 
@@ -124,13 +121,8 @@ TEST(VtlensRender, InterruptedRenderLeavesNoFileBehind) {
   WriteImageFile(dir + "/big.png", RampImage(1600, 1000), WriteOptions{});
   for (int signal : {SIGTERM, SIGINT}) {
     // A 16-bit PNG this size takes long enough to compress to catch its temporary.
-    std::vector<std::string> words = {VTLENS_PATH,      "render",  dir + "/big.png",
-                                      dir + "/out.png", "--depth", "16"};
-    std::vector<char*> argv;
-    for (std::string& w : words) argv.push_back(w.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ), 0);
+    const pid_t pid = StartVtlens(dir, "render big.png out.png --depth 16");
+    ASSERT_GT(pid, 0);
     bool signalled = false;
     int status = 0;
     for (auto start = std::chrono::steady_clock::now(); !signalled;) {

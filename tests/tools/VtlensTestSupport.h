@@ -1,4 +1,4 @@
-// Running the built vtlens from tests: a scratch folder per test, the command's exit
+// Running vtlens from tests as a user runs it: a scratch folder per test, the command's exit
 // status and both output streams, and small images made for the purpose.
 #pragma once
 
@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 #include "Image.h"
@@ -22,8 +23,16 @@ std::string ScratchFolder();
 // `text` quoted for the shell.
 std::string Quote(const std::string& text);
 
-// Runs vtlens with `args` (already quoted where needed) in `folder`, feeding `input` on
-// stdin.
+// Starts vtlens with `args` (split as the shell would, without command substitution) in
+// `folder`, its standard streams read from and written to the files `in`, `out` and `err`.
+// It runs in a forked child of this process, which has every library loaded already; exit
+// status and signals are a separate process's. Returns the child's id.
+pid_t StartVtlens(const std::string& folder, const std::string& args,
+                  const std::string& in = "/dev/null", const std::string& out = "/dev/null",
+                  const std::string& err = "/dev/null");
+
+// Runs vtlens as StartVtlens does, feeding `input` on stdin; the status is -1 if a signal
+// ended it.
 CommandResult RunVtlens(const std::string& folder, const std::string& args,
                         const std::string& input = "");
 

@@ -9,6 +9,7 @@
 #include "Host/EffectInfo.h"
 #include "TempFiles.h"
 #include "ToolError.h"
+#include "VtlensMain.h"
 
 namespace {
 
@@ -65,7 +66,7 @@ int Dispatch(const std::string& command, const std::vector<std::string>& args) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int VtlensMain(int argc, char** argv) {
   InstallTempFileCleanup();
   if (argc < 2) {
     std::fputs(UsageText().c_str(), stderr);
