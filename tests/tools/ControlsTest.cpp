@@ -18,37 +18,27 @@ namespace {
 // A few controls shaped like the effect's: fixed popups and sliders (flags 6), an
 // animatable point and coefficient (flags 0), a group around the coefficient.
 std::vector<Control> SampleControls() {
-  const struct {
-    const char* name;
-    ControlKind kind;
-    int32_t flags;
-    double min, max;
-    std::vector<std::string> choices;
-  } rows[] = {
-      {"Lens Model",
-       ControlKind::Popup,
-       70,
-       0,
-       0,
-       {"Classic", "Radial+Squash", "Radial 4th-order", "Std. Radial 4th-order"}},
-      {"Distort Mode", ControlKind::Popup, 6, 0, 0, {"Remove WF2", "Apply WF2", "Remove WF1"}},
-      {"Pixel Aspect", ControlKind::Float, 6, double(0.1f), 10, {}},
-      {"Lens Center", ControlKind::Point, 0, 0, 0, {}},
-      {"Radial-4th Parameters", ControlKind::GroupStart, 0, 0, 0, {}},
-      {"R4 C2", ControlKind::Float, 0, -25, 25, {}},
-      {"Radial-4th Parameters", ControlKind::GroupEnd, 0, 0, 0, {}}};
-  std::vector<Control> controls;
-  for (const auto& row : rows) {
+  const auto make = [](const char* name, ControlKind kind, int32_t flags = 0, double min = 0,
+                       double max = 0, std::vector<std::string> choices = {}) {
     Control c;
-    c.index = int(controls.size()) + 1;
-    c.name = row.name;
-    c.kind = row.kind;
-    c.flags = row.flags;
-    c.validMin = row.min;
-    c.validMax = row.max;
-    c.choices = row.choices;
-    controls.push_back(c);
-  }
+    c.name = name;
+    c.kind = kind;
+    c.flags = flags;
+    c.validMin = min;
+    c.validMax = max;
+    c.choices = std::move(choices);
+    return c;
+  };
+  std::vector<Control> controls = {
+      make("Lens Model", ControlKind::Popup, 70, 0, 0,
+           {"Classic", "Radial+Squash", "Radial 4th-order", "Std. Radial 4th-order"}),
+      make("Distort Mode", ControlKind::Popup, 6, 0, 0, {"Remove WF2", "Apply WF2", "Remove WF1"}),
+      make("Pixel Aspect", ControlKind::Float, 6, double(0.1f), 10),
+      make("Lens Center", ControlKind::Point),
+      make("Radial-4th Parameters", ControlKind::GroupStart),
+      make("R4 C2", ControlKind::Float, 0, -25, 25),
+      make("Radial-4th Parameters", ControlKind::GroupEnd)};
+  for (size_t i = 0; i < controls.size(); ++i) controls[i].index = int(i) + 1;
   return controls;
 }
 

@@ -35,46 +35,26 @@ TEST(VtlensRender, IdentityGivesTheInputBackInEachFormsConvention) {
           << x << "," << y;
     }
   }
-  // Unassociated alpha is associated for the effect and dissociated again, exactly: 200 x
-  // 128 / 255 = 100.4 -> 100, back x 255 / 128 = 199.2 -> 199; colour under zero alpha is
-  // lost unless the channels are raw. 16-bit files go to the host's 0..32768 and back (1 ->
-  // 1 -> 2); an 8-bit PNG in a 16-bit world is written as 16 bits (1 -> 129 -> 258).
+  // Raw channels pass untouched, colour under zero alpha too; an 8-bit PNG in a 16-bit world
+  // is written as 16 bits (1 -> 129 -> 258). Alpha and depth conversions on their own are
+  // checked in ImageFileTest.
   std::vector<uint8_t> rgba(8 * 4 * 4, 0);
   for (size_t p = 0; p < 32; ++p)
     std::copy_n(std::vector<uint8_t>{200, 100, 50, 128}.data(), p == 5 ? 3 : 4, &rgba[p * 4]);
   WriteRaw(dir + "/alpha.png", ImageSpec(8, 4, 4, TypeDesc::UINT8), rgba);
-  WriteRaw(
-      dir + "/in16.tif", ImageSpec(2, 2, 3, TypeDesc::UINT16),
-      std::vector<uint16_t>{1, 30000, 65535, 1, 30000, 65535, 1, 30000, 65535, 1, 30000, 65535});
   WriteRaw(dir + "/in8.png", ImageSpec(1, 1, 3, TypeDesc::UINT8), std::vector<uint8_t>{1, 255, 0});
-  struct Case {
-    std::string args;
-    TypeDesc format;
-    std::vector<int> first, sixth;  // pixels 0 and 5, RGBA as stored
-  };
-  const Case cases[] = {
-      {"alpha.png out.png", TypeDesc::UINT8, {199, 100, 50, 128}, {0, 0, 0, 0}},
-      {"alpha.png out.png --raw-channels", TypeDesc::UINT8, {200, 100, 50, 128}, {200, 100, 50, 0}},
-      {"in16.tif out.tif", TypeDesc::UINT16, {2, 30000, 65535, 65535}, {}},
-      {"in8.png out.png --depth 16", TypeDesc::UINT16, {258, 65535, 0, 65535}, {}}};
-  for (const Case& c : cases) {
-    ASSERT_EQ(RunVtlens(dir, "render " + c.args + " --filter Nearest").status, 0) << c.args;
-    const std::string written = dir + "/" + c.args.substr(c.args.find(' ') + 1, 7);
-    std::vector<int> px;
-    if (c.format == TypeDesc::UINT8) {
-      const auto v = ReadRaw<uint8_t>(written, 4, &desc);
-      px.assign(v.begin(), v.end());
-    } else {
-      const auto v = ReadRaw<uint16_t>(written, 4, &desc);
-      px.assign(v.begin(), v.end());
-    }
-    EXPECT_EQ(desc.format, c.format) << c.args;
-    ASSERT_GE(px.size(), c.sixth.empty() ? 4u : 24u) << c.args;
-    EXPECT_EQ(std::vector<int>(px.begin(), px.begin() + 4), c.first) << c.args;
-    if (!c.sixth.empty()) {
-      EXPECT_EQ(std::vector<int>(px.begin() + 20, px.begin() + 24), c.sixth) << c.args;
-    }
-  }
+  ASSERT_EQ(RunVtlens(dir, "render alpha.png out.png --raw-channels --filter Nearest").status, 0);
+  const auto raw = ReadRaw<uint8_t>(dir + "/out.png", 4, &desc);
+  ASSERT_GE(raw.size(), 24u);
+  EXPECT_EQ(std::vector<int>(raw.begin(), raw.begin() + 4), (std::vector<int>{200, 100, 50, 128}));
+  EXPECT_EQ(std::vector<int>(raw.begin() + 20, raw.begin() + 24),
+            (std::vector<int>{200, 100, 50, 0}));
+  ASSERT_EQ(RunVtlens(dir, "render in8.png out.png --depth 16 --filter Nearest").status, 0);
+  const auto deep = ReadRaw<uint16_t>(dir + "/out.png", 4, &desc);
+  ASSERT_GE(deep.size(), 4u);
+  EXPECT_EQ(std::vector<int>(deep.begin(), deep.begin() + 4),
+            (std::vector<int>{258, 65535, 0, 65535}));
+  EXPECT_EQ(desc.format, TypeDesc::UINT16);
 }
 
 // Half stays half; the data window is the extent ("Remove WF2": scale 0.5 x 20 around the
