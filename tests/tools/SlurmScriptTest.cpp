@@ -1,22 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <fstream>
-#include <sstream>
 #include <sys/stat.h>
 
 #include "SlurmScript.h"
 #include "ToolError.h"
 
 namespace {
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
 
 SlurmJob Plan(const std::vector<std::string>& args, const FarmContext& context) {
   std::vector<OptionDef> defs = RenderOptionDefs();
@@ -99,21 +90,18 @@ TEST_F(SlurmScript, WritesArrayTasksOverChunks) {
     return text;
   };
   for (const Case& c : cases) {
-    SlurmJob job = Plan(c.args, context);
-    std::vector<std::string> lines = Lines(job.script);
+    const SlurmJob job = Plan(c.args, context);
     for (const std::string& line : c.lines)
-      EXPECT_NE(std::find(lines.begin(), lines.end(), withFolder(line)), lines.end())
+      EXPECT_NE(("\n" + job.script).find("\n" + withFolder(line) + "\n"), std::string::npos)
           << c.args[1] << ": no line\n"
           << withFolder(line) << "\nin\n"
           << job.script;
-    for (const auto& task : c.tasks) {
-      std::string out = RunTask(job.script, task.first);
-      if (task.second.empty())
-        EXPECT_EQ(out, "") << c.args[1] << " task " << task.first;
-      else
-        EXPECT_NE(out.find(withFolder(task.second)), std::string::npos)
-            << c.args[1] << " task " << task.first << "\n"
-            << out;
+    for (const auto& [task, expected] : c.tasks) {
+      const std::string out = RunTask(job.script, task);
+      EXPECT_TRUE(expected.empty() ? out.empty()
+                                   : out.find(withFolder(expected)) != std::string::npos)
+          << c.args[1] << " task " << task << "\n"
+          << out;
     }
   }
 }
