@@ -87,7 +87,8 @@ TEST(VtlensMap, PrintsEachPointsPosition) {
 }
 
 // Each mode there and back: the sources exactly as the render samples them; to output of
-// those gives the points back to 1e-4 (an iterative inverse's last digits are not promised).
+// those gives the points back to 2e-3 (positions are floats, and an iterative inverse's
+// last digits are not promised).
 TEST(VtlensMap, ToOutputUndoesToSourceInEveryMode) {
   const std::string dir = ScratchFolder();
   const std::string lens =
@@ -108,8 +109,8 @@ TEST(VtlensMap, ToOutputUndoesToSourceInEveryMode) {
                out = NumberLines(RunVtlens(dir, args + "output", back).out);
     ASSERT_EQ(out.size(), 3u) << mode;
     for (size_t i = 0; i < 3; ++i) {
-      EXPECT_NEAR(out[i][0], in[i][0], 1e-4) << mode << " " << i;
-      EXPECT_NEAR(out[i][1], in[i][1], 1e-4) << mode << " " << i;
+      EXPECT_NEAR(out[i][0], in[i][0], 2e-3) << mode << " " << i;
+      EXPECT_NEAR(out[i][1], in[i][1], 2e-3) << mode << " " << i;
       EXPECT_EQ(out[i][2], 1) << mode << " " << i;
     }
   }
