@@ -125,7 +125,7 @@ TEST(EveryLensModel, RendersTheGoldenFrames) {
         EXPECT_TRUE(frame.preRender.Balanced() && frame.render.Balanced()) << what;
         EXPECT_EQ(frame.disposals, 1) << what;
         EXPECT_TRUE(frame.inputIntact && frame.outputPaddingIntact) << what;
-        // The frame as FNV-1a over its extent and pixels, in two exact halves.
+        // The frame as FNV-1a over its extent and pixels; the top 53 bits fit a double exactly.
         uint64_t hash = 14695981039346656037ULL;
         const int32_t extent[] = {frame.output.originX, frame.output.originY, frame.output.width,
                                   frame.output.height};
@@ -134,10 +134,7 @@ TEST(EveryLensModel, RendersTheGoldenFrames) {
         };
         mix(reinterpret_cast<const uint8_t*>(extent), sizeof extent);
         mix(frame.output.pixels.data(), frame.output.pixels.size());
-        golden.Add(what + " width", frame.output.width);
-        golden.Add(what + " height", frame.output.height);
-        golden.Add(what + " frame", static_cast<double>(hash >> 32));
-        golden.Add(what + " frame", static_cast<double>(hash & 0xFFFFFFFFu));
+        golden.Add(what, static_cast<double>(hash >> 11));
       }
     }
   }
