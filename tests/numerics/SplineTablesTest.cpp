@@ -108,7 +108,7 @@ TEST(SplineTablesGolden, MatchesTheGoldenValues) {
     golden.Add(what + " limit", t.limitSquared);
     golden.Add(what + " end", t.endRatio);
     golden.Add(what + " count", t.count);
-    for (int32_t i = 3; i < t.count; i += 11) {
+    for (int32_t i = 3; i < t.count; i += 23) {
       golden.Add(what + " sample", t.distorted[i]);
       golden.Add(what + " curvature", t.curvature[i]);
     }
@@ -117,7 +117,7 @@ TEST(SplineTablesGolden, MatchesTheGoldenValues) {
       golden.Add(what + " inverse", InverseRadialScale(t, target, &scale));
       golden.Add(what + " scale", scale);
     }
-    for (double r2 : {-1.0, 0.0, 0.7, 2.5, t.limitSquared, 9.0}) {
+    for (double r2 : {-1.0, 0.7, t.limitSquared, 9.0}) {
       int32_t inRange = -1;
       golden.Add(what + " factor", RadialFactor(t, r2, &inRange));
       golden.Add(what + " in range", inRange);
