@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
-#include <new>
 #include <thread>
 #include <vector>
 
@@ -11,20 +10,6 @@
 #include "Resampling/FloatPacket.h"
 
 namespace {
-
-// Element 0 sits on a 32-byte boundary wherever the record lies: copies take their own slot.
-TEST(FloatPacket, CopiesKeepTheirOwnAlignedSlot) {
-  alignas(64) unsigned char storage[2][sizeof(FloatPacket) + 64];
-  FloatPacket* p = new (storage[0] + 4) FloatPacket();
-  p->count = 3;
-  for (int32_t i = 0; i < 64; ++i) (*p)[i] = static_cast<float>(i);
-  for (size_t shift = 0; shift < 32; shift += 4) {
-    FloatPacket* copy = new (storage[1] + shift) FloatPacket(*p);
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(&(*copy)[0]) % 32, 0u) << shift;
-    EXPECT_EQ(copy->count, 3);
-    for (int32_t i = 0; i < 3; ++i) EXPECT_EQ((*copy)[i], static_cast<float>(i));
-  }
-}
 
 TEST(FloatPacket, SetRunCountGivesTheRestOfTheRowUpToSixtyFour) {
   const int32_t cases[][3] = {{100, 64, 36}, {100, 0, 64}, {64, 64, 0}, {65, 64, 1},
