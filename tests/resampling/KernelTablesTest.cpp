@@ -25,6 +25,8 @@ void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
   if (gFailAllocation == gArrayAllocations) return nullptr;
   return std::malloc(size ? size : 1);
 }
+// Scalar nothrow new beside CountingNew's delete, which frees with free().
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return std::malloc(size ? size : 1); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }

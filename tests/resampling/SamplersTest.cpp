@@ -37,8 +37,7 @@ std::vector<uint32_t> AvailablePaths() {
   return paths;
 }
 
-// An input world allocated to the last byte of its last pixel, so that ASan sees any read
-// beyond it; `bottomUp` stores the rows in reverse with a negative row stride.
+// A world allocated to its last pixel's last byte (ASan sees reads past it); rows reversed.
 struct World {
   int32_t width = 0, height = 0, bits = 8, bytesPerPixel = 4, rowBytes = 0;
   bool bottomUp = false;
