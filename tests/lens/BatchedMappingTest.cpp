@@ -34,6 +34,10 @@ const KindCase kCases[] = {
     {kModelClassic, {}, 1.0},  // quadratic etc. set below
     {kModelRadial4, {{0, -0.45}, {1, 0.02}, {2, -0.03}, {3, 0.03}, {4, 0.01}, {5, -0.02}}, 1.0},
     {kModelStdRadial4, {{0, -0.5}, {3, 0.05}, {1, 0.01}}, 1.0},
+    // No decentring: the lanes take their shortcut; -0.0 turns it off.
+    {kModelStdRadial4, {{0, -0.5}, {3, 0.05}}, 1.0},
+    {kModelRadial4, {{0, -0.45}, {3, 0.03}}, 1.0},
+    {kModelRadial4, {{0, -0.45}, {3, 0.03}, {5, -0.0}}, 1.0},
     {kModelRadialSquash, {{0, -0.4}, {1, 0.05}, {2, 0.03}, {3, 0.8}, {4, 1.1}}, 1.0},
     {kModelRadialSquash, {{0, 0.1}, {1, -0.3}, {3, -0.5}}, 1.0},
     {kModelAnamorphic6,
