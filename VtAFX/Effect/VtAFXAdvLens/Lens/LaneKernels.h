@@ -803,32 +803,31 @@ using StdMerged = StdAnamorphicLanes<V, true>;
 template <class V>
 using StdFull = StdAnamorphicLanes<V, false>;
 
-// The table rows follow LaneKernel's order.
-#define VTAFX_LANE_ROW(Kernel) \
-  {MapRunLanes<V, Kernel, false>, MapRunLanes<V, Kernel, true>}
-#define VTAFX_POINTS_ROW(Kernel) \
-  {MapPointsLanes<V, Kernel, false>, MapPointsLanes<V, Kernel, true>}
+// The table rows follow LaneKernel's order; each names the lane type of its Distort and
+// Undistort. A closed form maps its chunks independently, so one register (R) per chunk
+// already keeps the processor busy and wider groups only add spills; a direction that
+// iterates is one dependent chain per chunk and takes `kChains` registers (W) at once.
+#define VTAFX_LANE_ROW(Kernel, D, U) \
+  {MapRunLanes<D, Kernel, false>, MapRunLanes<U, Kernel, true>}
+#define VTAFX_POINTS_ROW(Kernel, D, U) \
+  {MapPointsLanes<D, Kernel, false>, MapPointsLanes<U, Kernel, true>}
+#define VTAFX_ROWS(ROW)                                                                       \
+  {ROW(IdentityLanes, R, R), ROW(PerPointLanes, R, R), ROW(Radial4Lanes, R, W),              \
+   ROW(StdRadial4Lanes, W, R), ROW(SquashLanes, R, W), ROW(PlainFull, R, W),                 \
+   ROW(PlainMerged, R, W), ROW(StdFull, W, R), ROW(StdMerged, W, R),                         \
+   ROW(StereographicLanes, W, R), ROW(EquidistantLanes, W, R), ROW(EquisolidLanes, W, R),    \
+   ROW(OrthographicLanes, W, R)}
 
-template <class V>
+template <class R, int kChains>
 const LaneKernelTable& MakeLaneKernelTable() {
-  static constexpr LaneKernelTable table = {
-      {VTAFX_LANE_ROW(IdentityLanes), VTAFX_LANE_ROW(PerPointLanes),
-       VTAFX_LANE_ROW(Radial4Lanes), VTAFX_LANE_ROW(StdRadial4Lanes),
-       VTAFX_LANE_ROW(SquashLanes), VTAFX_LANE_ROW(PlainFull), VTAFX_LANE_ROW(PlainMerged),
-       VTAFX_LANE_ROW(StdFull), VTAFX_LANE_ROW(StdMerged), VTAFX_LANE_ROW(StereographicLanes),
-       VTAFX_LANE_ROW(EquidistantLanes), VTAFX_LANE_ROW(EquisolidLanes),
-       VTAFX_LANE_ROW(OrthographicLanes)},
-      {VTAFX_POINTS_ROW(IdentityLanes), VTAFX_POINTS_ROW(PerPointLanes),
-       VTAFX_POINTS_ROW(Radial4Lanes), VTAFX_POINTS_ROW(StdRadial4Lanes),
-       VTAFX_POINTS_ROW(SquashLanes), VTAFX_POINTS_ROW(PlainFull), VTAFX_POINTS_ROW(PlainMerged),
-       VTAFX_POINTS_ROW(StdFull), VTAFX_POINTS_ROW(StdMerged),
-       VTAFX_POINTS_ROW(StereographicLanes), VTAFX_POINTS_ROW(EquidistantLanes),
-       VTAFX_POINTS_ROW(EquisolidLanes), VTAFX_POINTS_ROW(OrthographicLanes)},
-  };
+  using W = Registers<R, kChains>;
+  static constexpr LaneKernelTable table = {VTAFX_ROWS(VTAFX_LANE_ROW),
+                                            VTAFX_ROWS(VTAFX_POINTS_ROW)};
   return table;
 }
 
 #undef VTAFX_LANE_ROW
 #undef VTAFX_POINTS_ROW
+#undef VTAFX_ROWS
 
 }  // namespace

@@ -62,4 +62,4 @@ inline void StoreFlags(int32_t* flags, __m256d m) {
 
 #include "Lens/LaneKernels.h"
 
-const LaneKernelTable& LaneKernelsAvx2() { return MakeLaneKernelTable<Registers<Lane4, 4>>(); }
+const LaneKernelTable& LaneKernelsAvx2() { return MakeLaneKernelTable<Lane4, 4>(); }

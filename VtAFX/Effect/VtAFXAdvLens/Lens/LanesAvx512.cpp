@@ -67,4 +67,4 @@ inline void StoreFlags(int32_t* flags, __mmask8 m) {
 
 #include "Lens/LaneKernels.h"
 
-const LaneKernelTable& LaneKernelsAvx512() { return MakeLaneKernelTable<Registers<Lane8, 2>>(); }
+const LaneKernelTable& LaneKernelsAvx512() { return MakeLaneKernelTable<Lane8, 2>(); }

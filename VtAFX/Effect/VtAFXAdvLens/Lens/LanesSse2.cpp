@@ -67,4 +67,4 @@ inline void StoreFlags(int32_t* flags, __m128d m) {
 
 #include "Lens/LaneKernels.h"
 
-const LaneKernelTable& LaneKernelsSse2() { return MakeLaneKernelTable<Registers<Lane2, 4>>(); }
+const LaneKernelTable& LaneKernelsSse2() { return MakeLaneKernelTable<Lane2, 4>(); }
