@@ -136,11 +136,9 @@ TEST(LensMaps, ValuesWorkedByHandAndValidityAtFolds) {
       {radialFold, 0.75, true, {0.55, 0.55}, {n, n}, 1},
       {radialFold, 0.75, true, {-0.6, -0.6}, {n, n}, 0},
       {radialFold, 0.75, false, {0.5, 0.5}, {n, n}, 0},  // beyond the largest distorted radius
-      {Lens(kModelStdRadial4, {-1.0}), 0.75, false, {0.6, 0.6}, {n, n}, 0},
       {Lens(kModelRadialSquash, {-1.0}), 0.75, true, {1.2, 1.2}, {n, n}, 0},
       {anamorphicFold, 0.75, true, {0.3, 0.3}, {n, n}, 1},
       {anamorphicFold, 0.75, true, {-0.5, -0.5}, {n, n}, 0},
-      {anamorphicFold, 0.75, false, {0.8, 0.8}, {n, n}, 0},
       {yFold, 1.0, true, {0.0, 1.0}, {n, n}, 0},
       {yFold, 1.0, true, {1.0, 0.0}, {n, n}, 1},
       {Lens(kModelClassic, {-0.1, 0, 0, 0.5, 1, 0, 0}), 1.0, true, {1.8, 0.0}, {n, n}, 1},
@@ -148,7 +146,6 @@ TEST(LensMaps, ValuesWorkedByHandAndValidityAtFolds) {
       // Points on the model x axis of aspect 1 at model radius r lie at x = r sqrt 2.
       {angleFold, 1.0, false, {0.5 * kRoot2, 0.0}, {n, n}, 1},
       {angleFold, 1.0, false, {0.7 * kRoot2, 0.0}, {n, n}, 0},
-      {angleFold, 1.0, true, {std::tan(0.38), 0.0}, {n, n}, 1},
       {angleFold, 1.0, true, {std::tan(0.5), 0.0}, {n, n}, 0},
       {equidistant, 1.0, false, {1.6 * kRoot2, 0}, {n, n}, 0},
       {Lens(kModelFisheyeEquisolid, {0, 0, 0, 0, 1.5, 1}), 1.0, false, {kRoot2, 0.0}, {n, n}, 0},
