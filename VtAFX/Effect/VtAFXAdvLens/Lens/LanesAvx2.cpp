@@ -62,4 +62,5 @@ inline void StoreFlags(int32_t* flags, __m256d m) {
 
 #include "Lens/LaneKernels.h"
 
+// Four Newton chains in flight (measured: four beat two and one).
 const LaneKernelTable& LaneKernelsAvx2() { return MakeLaneKernelTable<Lane4, 4>(); }
