@@ -67,6 +67,6 @@ inline void StoreFlags(int32_t* flags, __mmask8 m) {
 
 #include "Lens/LaneKernels.h"
 
-// Two Newton chains in flight: eight lanes per register already keep the units busy, and
-// more chains only spill (measured: two beat one and four).
+// Two Newton chains in flight: with eight lanes per register two already overlap the
+// latency (measured: two beat one).
 const LaneKernelTable& LaneKernelsAvx512() { return MakeLaneKernelTable<Lane8, 2>(); }
