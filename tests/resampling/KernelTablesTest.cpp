@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "HostSine.h"
 #include "Resampling/FilterKernelTables.h"
 
 // The nothrow array allocations of this program go through here so a test can count them
@@ -33,7 +34,9 @@ void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); 
 
 namespace {
 
-double Sine(double x) { return std::sin(x); }
+// The host's correctly rounded sine, which the effect is given: the platforms' own sines
+// differ in the last bit, and the golden hashes hold on every platform.
+double Sine(double x) { return harness::HostSine(x); }
 
 struct TableCase {
   const char* name;
