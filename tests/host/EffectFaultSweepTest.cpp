@@ -5,29 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "Harness.h"
+#include "support/LoadedEffect.h"
 
 using namespace harness;
 
 namespace {
 
 const PF_Err kInjected = 7001;
-
-EffectHost& Host() {
-  static std::unique_ptr<EffectHost> host = [] {
-    std::string error;
-    std::unique_ptr<EffectHost> loaded = EffectHost::Load(VTAFX_MODULE_PATH, error);
-    if (!loaded) throw std::runtime_error("cannot load the effect: " + error);
-    loaded->GlobalSetup();
-    loaded->ParamsSetup();
-    return loaded;
-  }();
-  return *host;
-}
 
 // Every (call, occurrence) a command made, as fault rules; suites by their acquisitions
 // and releases. Calls made more than `cap` times are failed at their first `cap` only.
@@ -53,7 +41,7 @@ bool IsRelease(const FaultRule& f) { return f.call.rfind("ReleaseSuite:", 0) == 
 std::string Describe(const FaultRule& f) { return f.call + " #" + std::to_string(f.occurrence); }
 
 TEST(EffectFaultSweep, CommandsGiveBackWhatTheyTake) {
-  EffectHost& host = Host();
+  EffectHost& host = LoadedEffect();
   EffectInstance instance(host);
   const PF_ParamIndex lensModel = 1;
   ASSERT_EQ(host.Params()[size_t(lensModel)].def.param_type, PF_Param_POPUP);
@@ -100,7 +88,7 @@ TEST(EffectFaultSweep, CommandsGiveBackWhatTheyTake) {
 }
 
 TEST(EffectFaultSweep, FramesGiveBackWhatTheyTakeInEveryDepth) {
-  EffectHost& host = Host();
+  EffectHost& host = LoadedEffect();
   EffectInstance instance(host);
   instance.SetLayerSize(70, 23);
   for (Depth depth : {Depth::k8, Depth::k16, Depth::kFloat}) {
