@@ -29,7 +29,7 @@ TEST(Pipl, RefusesDamagedLists) {
                {"longer than its data", at("eman") + 12, "\34"},
                {"no terminator", at("EntryPointFunc") + 14, "xx"},
                {"expected 4", at("REVe") + 8, "\2"},  // 'eVER' of two bytes
-               {"twice", at("gtac"), "eman"}};       // 'catg' renamed 'name'
+               {"twice", at("gtac"), "eman"}};        // 'catg' renamed 'name'
   for (const auto& c : cases) {
     std::vector<uint8_t> bytes = good;
     if (c.patch.empty()) bytes.resize(c.at);

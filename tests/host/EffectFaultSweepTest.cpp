@@ -106,8 +106,8 @@ TEST(EffectFaultSweep, FramesGiveBackWhatTheyTakeInEveryDepth) {
         RenderRequest request(&layer, 0);
         request.options.faults = {f};
         const RenderResult r = instance.Render(request);
-        const std::string what = Describe(f) + " depth " + std::to_string(int(depth)) +
-                                 " filter " + std::to_string(int(filter));
+        const std::string what = Describe(f) + " depth " + std::to_string(int(depth)) + " filter " +
+                                 std::to_string(int(filter));
         EXPECT_TRUE(r.preRender.Balanced()) << what;
         EXPECT_TRUE(r.render.Balanced()) << what;
         EXPECT_LE(r.disposals, 1) << what;

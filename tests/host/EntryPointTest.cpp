@@ -195,7 +195,8 @@ TEST(ParamsSetup, RefusedAdditions) {
                {{{3, 517}, {70, 518}}, 3 + 67, 518}};
   for (const auto& c : cases) {
     FakeHost host;
-    for (const auto& r : c.refusals) host.addParamFaults[r.first] = {FakeHost::Fault::kReturn, r.second};
+    for (const auto& r : c.refusals)
+      host.addParamFaults[r.first] = {FakeHost::Fault::kReturn, r.second};
     host.out_data.num_params = 5;
     EXPECT_EQ(Send(host, PF_Cmd_PARAMS_SETUP), c.expected);
     EXPECT_EQ(host.addParamCalls, c.calls);
@@ -250,10 +251,12 @@ TEST(UserChangedParam, OpensTheChosenModelsGroupOnly) {
       {8, {}, {{46, true}}},
       {9, {}, {{69, true}}},
       {12, {}, {{69, true}}},
-      {1, {69, 17, 46, 24, 32}, {{10, true}, {24, false}, {32, false}, {46, false}, {17, false},
-                                 {69, false}}},
-      {11, {10, 24, 32, 46, 17, 69}, {{10, false}, {24, false}, {32, false}, {46, false},
-                                       {17, false}}},
+      {1,
+       {69, 17, 46, 24, 32},
+       {{10, true}, {24, false}, {32, false}, {46, false}, {17, false}, {69, false}}},
+      {11,
+       {10, 24, 32, 46, 17, 69},
+       {{10, false}, {24, false}, {32, false}, {46, false}, {17, false}}},
       {0, {24}, {}},  // no such model: nothing changes
       {13, {}, {}},
       {-2147483647 - 1, {}, {}},

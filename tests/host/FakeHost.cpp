@@ -74,9 +74,8 @@ PF_Err FakeAddParam(PF_ProgPtr /*effect_ref*/, PF_ParamIndex index, PF_ParamDefP
   }
   gHost->added.push_back(*def);
   gHost->addedIndices.push_back(index);
-  gHost->addedLists.push_back(def->param_type == PF_Param_POPUP && def->u.pd.u.namesptr
-                                  ? def->u.pd.u.namesptr
-                                  : "");
+  gHost->addedLists.push_back(
+      def->param_type == PF_Param_POPUP && def->u.pd.u.namesptr ? def->u.pd.u.namesptr : "");
   return PF_Err_NONE;
 }
 

@@ -232,11 +232,13 @@ TEST(ModuleRender, SuiteOrderAndRefusals) {
       {"AcquireSuite:PF Pixel Data Suite", 516, "+W !P +8 +16 +F -W -F -16 -8"},
       {"AcquireSuite:PF Effect Sequence Data Suite", 516, "+W +P !S +8 +16 +F -W -P -F -16 -8"},
   };
-  const std::pair<const char*, const char*> names[] = {
-      {"W", "PF World Suite"},          {"P", "PF Pixel Data Suite"},
-      {"S", "PF Effect Sequence Data Suite"}, {"8", "PF Sampling8 Suite"},
-      {"16", "PF Sampling16 Suite"},    {"F", "PF SamplingFloat Suite"},
-      {"I", "PF Iterate8 Suite"}};
+  const std::pair<const char*, const char*> names[] = {{"W", "PF World Suite"},
+                                                       {"P", "PF Pixel Data Suite"},
+                                                       {"S", "PF Effect Sequence Data Suite"},
+                                                       {"8", "PF Sampling8 Suite"},
+                                                       {"16", "PF Sampling16 Suite"},
+                                                       {"F", "PF SamplingFloat Suite"},
+                                                       {"I", "PF Iterate8 Suite"}};
   const Image layer = Layer(Depth::k8);
   EffectInstance instance = Instance();
   const RenderResult reference = instance.Render({&layer, 0});
@@ -247,8 +249,11 @@ TEST(ModuleRender, SuiteOrderAndRefusals) {
     const RenderResult frame = instance.Render(request);
     std::string log;
     for (const std::string& entry : frame.render.suiteLog) {
-      const std::string verb = entry.substr(0, entry.find(' ')), name = entry.substr(verb.size() + 1);
-      log += std::string(log.empty() ? "" : " ") + (verb == "acquire" ? "+" : verb == "refuse" ? "!" : "-");
+      const std::string verb = entry.substr(0, entry.find(' ')),
+                        name = entry.substr(verb.size() + 1);
+      log += std::string(log.empty() ? "" : " ") + (verb == "acquire"  ? "+"
+                                                    : verb == "refuse" ? "!"
+                                                                       : "-");
       for (const auto& n : names) log += name == n.second ? n.first : "";
     }
     EXPECT_EQ(log, c.log);

@@ -27,9 +27,9 @@ TEST(SuiteAccess, RefusalsAndMessages) {
     EXPECT_EQ(suite, nullptr);
     EXPECT_EQ(host.out_data.out_flags, 0x40 | PF_OutFlag_DISPLAY_ERROR_MESSAGE);
     EXPECT_STREQ(host.out_data.return_msg, "Couldn't load suite.");
-    EXPECT_EQ(ReleaseHostSuite(&host.in_data, &host.out_data, "PF ANSI Suite", 1,
-                               kCouldNotReleaseSuite),
-              noBasicSuite ? PF_Err_BAD_CALLBACK_PARAM : PF_Err_NONE);
+    EXPECT_EQ(
+        ReleaseHostSuite(&host.in_data, &host.out_data, "PF ANSI Suite", 1, kCouldNotReleaseSuite),
+        noBasicSuite ? PF_Err_BAD_CALLBACK_PARAM : PF_Err_NONE);
     EXPECT_STREQ(host.out_data.return_msg,
                  noBasicSuite ? "Couldn't release suite." : "Couldn't load suite.");
   }
