@@ -299,32 +299,6 @@ TEST(HarnessRender, TheRequestAndTheHostsLimitShapeTheOutputWorld) {
   }
 }
 
-// A failing host call reaches the effect with its code.
-TEST(HarnessRender, FaultsReachTheirCalls) {
-  const Image layer = Layer(9, 5, Depth::k8);
-  const EffectInstance instance = CopyInstance(LoadedEffect(), 9, 5);
-  const struct {
-    const char* call;
-    int32_t occurrence;
-    PF_Err injected, result;
-    bool rendered;
-  } cases[] = {{"checkout_param", 1, 11, 11, false},
-               {"checkout_layer", 1, 13, 13, false},
-               {"checkout_layer_pixels", 1, 15, 15, true},
-               {"checkout_output", 1, 16, 16, true},
-               {"AcquireSuite:PF World Suite", 1, 17, 516, true},
-               {"PF_GetPixelFormat", 1, 18, 516, true},
-               {"iterate8", 1, 19, 19, true},
-               {"ReleaseSuite:PF World Suite", 1, 21, 0, true}};
-  for (const auto& c : cases) {
-    RenderRequest request{&layer, 0};
-    request.options.faults = {{c.call, c.occurrence, c.injected}};
-    const RenderResult r = instance.Render(request);
-    EXPECT_EQ(r.err, c.result) << c.call;
-    EXPECT_EQ(r.render.sent, c.rendered) << c.call;
-  }
-}
-
 TEST(HarnessRender, AbortStopsTheIteration) {
   const Image layer = Layer(4, 20, Depth::k16);
   RenderRequest request{&layer, 0};
