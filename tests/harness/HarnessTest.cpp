@@ -58,7 +58,9 @@ TEST(HarnessLoad, ExplainsEveryFailure) {
     const std::unique_ptr<EffectHost> host = EffectHost::Load((dir / c.module).string(), error);
     EXPECT_EQ(host == nullptr, c.message[0] != 0) << c.message;
     EXPECT_NE(error.find(c.message), std::string::npos) << c.message << ": " << error;
-    if (host) EXPECT_EQ(host->PiplBytes(), good);
+    if (host) {
+      EXPECT_EQ(host->PiplBytes(), good);
+    }
   }
   fs::remove_all(dir);
 }

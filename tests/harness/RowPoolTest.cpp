@@ -20,11 +20,15 @@ TEST(RowPool, RunsEveryItemOnceAndStopsAfterAFailure) {
         pool.Run(count, [&](int32_t i) { return runs[size_t(i)].fetch_add(1), !stop || i != 37; });
         int32_t after = 0;
         for (int32_t i = 0; i < count; ++i) {
-          if (!stop || i <= 37) EXPECT_EQ(runs[size_t(i)].load(), 1) << threads << " " << i;
+          if (!stop || i <= 37) {
+            EXPECT_EQ(runs[size_t(i)].load(), 1) << threads << " " << i;
+          }
           EXPECT_LE(runs[size_t(i)].load(), 1);
           after += stop && i > 37 ? runs[size_t(i)].load() : 0;
         }
-        if (threads == 1) EXPECT_EQ(after, 0);
+        if (threads == 1) {
+          EXPECT_EQ(after, 0);
+        }
       }
     }
   }

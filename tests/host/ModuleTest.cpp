@@ -259,7 +259,9 @@ TEST(ModuleRender, SuiteOrderAndRefusals) {
     EXPECT_EQ(log, c.log);
     EXPECT_EQ(frame.err, c.result);
     EXPECT_STREQ(frame.render.outData.return_msg, c.result ? "Couldn't load suite." : "");
-    if (!c.result) EXPECT_EQ(frame.output.pixels, reference.output.pixels);
+    if (!c.result) {
+      EXPECT_EQ(frame.output.pixels, reference.output.pixels);
+    }
   }
 }
 
