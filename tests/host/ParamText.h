@@ -4,8 +4,7 @@
 // the golden text line for line.
 #pragma once
 
-#include <cstdio>
-#include <cstdlib>
+#include <charconv>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -16,13 +15,8 @@
 // The shortest text that reads back as the same value (as a float when `single`).
 inline std::string Shortest(double v, bool single) {
   char text[32];
-  for (int digits = 6; digits < 17; ++digits) {
-    std::snprintf(text, sizeof text, "%.*g", digits, v);
-    const double back = std::strtod(text, nullptr);
-    if (single ? float(back) == float(v) : back == v) return text;
-  }
-  std::snprintf(text, sizeof text, "%.17g", v);
-  return text;
+  return std::string(text, single ? std::to_chars(text, text + 32, float(v)).ptr
+                                  : std::to_chars(text, text + 32, v).ptr);
 }
 
 inline std::string ParamLine(PF_ParamIndex index, const PF_ParamDef& def, const std::string& list) {
