@@ -167,45 +167,35 @@ PF_Err ChangeParam(FakeHost& host, Params& params, PF_ParamIndex changed) {
 }
 
 // Changing Lens Model opens its family's group and collapses the others that are open, in
-// the order 10, 24, 32, 46, 17, 69, with copies of the host's records; no other parameter
-// does anything.
+// the order 10, 24, 32, 46, 17, 69, with copies of the host's records; a value that is no
+// model, or a change to any other parameter, does nothing.
 TEST(UserChangedParam, OpensTheChosenModelsGroupOnly) {
-  using Calls = std::vector<std::pair<PF_ParamIndex, bool>>;  // (index, opened)
-  const struct {
+  struct Case {
     PF_ParamValue lensModel;
     std::vector<PF_ParamIndex> openBefore;
-    Calls expected;
-  } cases[] = {
-      {4, {}, {{24, true}}},
-      {3, {24}, {}},
-      {1, {}, {{10, true}}},
-      {2, {}, {{17, true}}},
-      {5, {}, {{32, true}}},
-      {6, {32}, {}},
-      {7, {}, {{46, true}}},
-      {8, {}, {{46, true}}},
-      {9, {}, {{69, true}}},
-      {12, {}, {{69, true}}},
-      {1,
-       {69, 17, 46, 24, 32},
-       {{10, true}, {24, false}, {32, false}, {46, false}, {17, false}, {69, false}}},
-      {11,
-       {10, 24, 32, 46, 17, 69},
-       {{10, false}, {24, false}, {32, false}, {46, false}, {17, false}}},
-      {0, {24}, {}},  // no such model: nothing changes
-      {13, {}, {}},
-      {-2147483647 - 1, {}, {}},
+    std::string expected;  // the groups updated in order, + opened, - collapsed
   };
+  std::vector<Case> cases = {{1, {69, 17, 46, 24, 32}, "+10 -24 -32 -46 -17 -69"},
+                             {11, {10, 24, 32, 46, 17, 69}, "-10 -24 -32 -46 -17"},
+                             {0, {24}, ""},
+                             {13, {}, ""},
+                             {-2147483647 - 1, {}, ""}};
+  const PF_ParamIndex groupOf[] = {0, 10, 17, 24, 24, 32, 32, 46, 46, 69, 69, 69, 69};
+  for (PF_ParamValue model = 1; model <= 12; ++model) {
+    cases.push_back({model, {}, "+" + std::to_string(groupOf[model])});
+    cases.push_back({model, {groupOf[model]}, ""});
+  }
   for (const auto& c : cases) {
     SCOPED_TRACE(c.lensModel);
     FakeHost host;
     Params params(c.lensModel, c.openBefore);
     const Params before = params;
     EXPECT_EQ(ChangeParam(host, params, 1), PF_Err_NONE);
-    Calls calls;
+    std::string calls;
     for (const auto& update : host.updates) {
       const PF_ParamDef &def = update.second, &current = params.defs[update.first];
-      calls.emplace_back(update.first, !(def.flags & PF_ParamFlag_COLLAPSE_TWIRLY));
+      calls += std::string(calls.empty() ? "" : " ") +
+               (def.flags & PF_ParamFlag_COLLAPSE_TWIRLY ? '-' : '+') + std::to_string(update.first);
       EXPECT_EQ(def.flags ^ current.flags, PF_ParamFlag_COLLAPSE_TWIRLY);
       EXPECT_EQ(def.uu.change_flags, PF_ChangeFlag_SET_TO_CONSTANT | PF_ChangeFlag_CHANGED_VALUE);
       EXPECT_EQ(def.param_type, PF_Param_GROUP_START);
