@@ -80,17 +80,6 @@ TEST(HarnessLoad, ExplainsEveryFailure) {
   fs::remove_all(dir);
 }
 
-// A failing declaration leaves what was declared before and after it; the next set-up
-// replaces it all.
-TEST(HarnessCommands, ParamsSetupReplacesEarlierDeclarations) {
-  EffectHost& host = LoadedEffect();
-  const CommandRecord failed = host.ParamsSetup({{{"add_param", 3, 1234}}});
-  EXPECT_EQ(failed.result, 1234);
-  EXPECT_EQ(host.Params().size(), 70u);  // the layer, then what was added
-  ASSERT_EQ(host.ParamsSetup().result, 0);
-  EXPECT_EQ(host.Params().size(), 77u);
-}
-
 // Whatever is left taken shows: a suite not released or released twice, a parameter not
 // checked in, a world not disposed of.
 TEST(HarnessCommands, BalancedSeesEveryLeak) {

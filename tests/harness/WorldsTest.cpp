@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "HostScope.h"
 
 using namespace harness;
@@ -23,15 +25,10 @@ TEST(Worlds, PaddedRowsCopiesAndEmptyWorlds) {
   part->world.origin_y = 1;
   CopyImageToWorld(image, *part);
   const Image back = WorldToImage(*part);
-  EXPECT_EQ(back.originX * 10 + back.originY, 21);
-  for (int32_t y = 0; y < 4; ++y) {
-    for (int32_t x = 0; x < 5; ++x) {
-      const bool inside = x + 2 < 6 && y + 1 < 4;
-      EXPECT_EQ(PixelAt<PF_Pixel8>(back, x, y)->red,
-                inside ? uint8_t(((y + 1) * 6 + x + 2) * 4 + 1) : 0xEE)
-          << x << "," << y;
-    }
-  }
+  const auto red = [&back](int32_t x, int32_t y) { return int(PixelAt<PF_Pixel8>(back, x, y)->red); };
+  // (0, 0) and (3, 2) are the image's (2, 1) and (5, 3); (4, 0) and (0, 3) lie outside it.
+  EXPECT_EQ(std::vector<int>({back.originX, back.originY, red(0, 0), red(3, 2), red(4, 0), red(0, 3)}),
+            std::vector<int>({2, 1, (1 * 6 + 2) * 4 + 1, (3 * 6 + 5) * 4 + 1, 0xEE, 0xEE}));
   EXPECT_TRUE(PaddingIntact(*part, 0xA5));
 
   for (auto size : {std::make_pair(0, 0), std::make_pair(0, 7), std::make_pair(-3, 2)}) {

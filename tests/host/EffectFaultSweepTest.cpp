@@ -22,9 +22,6 @@ const PF_Err kInjected = 7001;
 // and releases. Calls made more than `cap` times are failed at their first `cap` only.
 std::vector<FaultRule> EveryFault(const std::vector<const CommandRecord*>& records, int32_t cap) {
   std::vector<FaultRule> rules;
-  auto add = [&](const std::string& call, int32_t count) {
-    for (int32_t i = 1; i <= count && i <= cap; ++i) rules.push_back({call, i, kInjected});
-  };
   std::map<std::string, int32_t> calls;
   for (const CommandRecord* r : records) {
     for (const auto& c : r->calls) calls[c.first] += c.second;
@@ -33,11 +30,11 @@ std::vector<FaultRule> EveryFault(const std::vector<const CommandRecord*>& recor
       calls["ReleaseSuite:" + s.name] += s.released;
     }
   }
-  for (const auto& c : calls) add(c.first, c.second);
+  for (const auto& c : calls) {
+    for (int32_t i = 1; i <= c.second && i <= cap; ++i) rules.push_back({c.first, i, kInjected});
+  }
   return rules;
 }
-
-bool IsRelease(const FaultRule& f) { return f.call.rfind("ReleaseSuite:", 0) == 0; }
 
 std::string Describe(const FaultRule& f) { return f.call + " #" + std::to_string(f.occurrence); }
 
@@ -111,7 +108,7 @@ TEST(EffectFaultSweep, FramesGiveBackWhatTheyTakeInEveryDepth) {
         EXPECT_TRUE(r.outputPaddingIntact && r.inputIntact) << what;
         // A refused release leaves the frame as it was; a failing host sampler of
         // "Built-in" is passed over; every other failure must show.
-        if (IsRelease(f)) {
+        if (f.call.rfind("ReleaseSuite:", 0) == 0) {
           EXPECT_EQ(r.err, 0) << what;
           EXPECT_EQ(r.output.pixels, clean.output.pixels) << what;
         } else if (f.call.find("sample") == std::string::npos) {
