@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 
@@ -27,10 +27,8 @@ TEST(HarnessLoad, ExplainsEveryFailure) {
   GTEST_SKIP() << "a Windows module carries its property list inside";
 #endif
   namespace fs = std::filesystem;
-  const fs::path dir =
-      fs::temp_directory_path() /
-      ("vtafx-harness-" +
-       std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+  const fs::path dir = fs::temp_directory_path() / ("vtafx-harness-" + std::to_string(stamp));
   fs::create_directories(dir);
   fs::copy_file(VTAFX_MODULE_PATH, dir / "Copy.so");
   const std::vector<uint8_t> good = BuildPiPLImage();

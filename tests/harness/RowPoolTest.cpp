@@ -20,7 +20,9 @@ TEST(RowPool, RunsEveryItemOnceAndStopsAfterAFailure) {
         pool.Run(count, [&](int32_t i) { return runs[size_t(i)].fetch_add(1), !stop || i != 37; });
         for (int32_t i = 0; i < count; ++i) {
           const int32_t n = runs[size_t(i)].load();
-          EXPECT_TRUE(!stop || i <= 37 ? n == 1 : threads == 1 ? n == 0 : n <= 1)
+          EXPECT_TRUE(!stop || i <= 37 ? n == 1
+                      : threads == 1   ? n == 0
+                                       : n <= 1)
               << threads << " threads, item " << i << " ran " << n;
         }
       }

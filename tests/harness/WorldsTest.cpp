@@ -25,10 +25,13 @@ TEST(Worlds, PaddedRowsCopiesAndEmptyWorlds) {
   part->world.origin_y = 1;
   CopyImageToWorld(image, *part);
   const Image back = WorldToImage(*part);
-  const auto red = [&back](int32_t x, int32_t y) { return int(PixelAt<PF_Pixel8>(back, x, y)->red); };
+  const auto red = [&back](int32_t x, int32_t y) {
+    return int(PixelAt<PF_Pixel8>(back, x, y)->red);
+  };
   // (0, 0) and (3, 2) are the image's (2, 1) and (5, 3); (4, 0) and (0, 3) lie outside it.
-  EXPECT_EQ(std::vector<int>({back.originX, back.originY, red(0, 0), red(3, 2), red(4, 0), red(0, 3)}),
-            std::vector<int>({2, 1, (1 * 6 + 2) * 4 + 1, (3 * 6 + 5) * 4 + 1, 0xEE, 0xEE}));
+  EXPECT_EQ(
+      std::vector<int>({back.originX, back.originY, red(0, 0), red(3, 2), red(4, 0), red(0, 3)}),
+      std::vector<int>({2, 1, (1 * 6 + 2) * 4 + 1, (3 * 6 + 5) * 4 + 1, 0xEE, 0xEE}));
   EXPECT_TRUE(PaddingIntact(*part, 0xA5));
 
   for (auto size : {std::make_pair(0, 0), std::make_pair(0, 7), std::make_pair(-3, 2)}) {

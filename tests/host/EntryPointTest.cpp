@@ -25,9 +25,12 @@ PF_Err Send(FakeHost& host, PF_Cmd cmd, void* extra = nullptr, PF_ParamDef** par
 // Commands the effect does not answer return 0 and leave every byte of out_data as it was;
 // the handled ones refuse missing records.
 TEST(EntryPointFunc, UnhandledCommandsTouchNothingAndMissingRecordsAreRefused) {
-  const std::set<PF_Cmd> handled = {PF_Cmd_ABOUT,          PF_Cmd_GLOBAL_SETUP,
-                                    PF_Cmd_PARAMS_SETUP,   PF_Cmd_USER_CHANGED_PARAM,
-                                    PF_Cmd_SMART_PRE_RENDER, PF_Cmd_SMART_RENDER};
+  const std::set<PF_Cmd> handled = {PF_Cmd_ABOUT,
+                                    PF_Cmd_GLOBAL_SETUP,
+                                    PF_Cmd_PARAMS_SETUP,
+                                    PF_Cmd_USER_CHANGED_PARAM,
+                                    PF_Cmd_SMART_PRE_RENDER,
+                                    PF_Cmd_SMART_RENDER};
   for (PF_Cmd cmd = -1; cmd <= PF_Cmd_NUM_CMDS + 1; ++cmd) {
     SCOPED_TRACE(cmd);
     if (handled.count(cmd)) {
@@ -195,7 +198,8 @@ TEST(UserChangedParam, OpensTheChosenModelsGroupOnly) {
     for (const auto& update : host.updates) {
       const PF_ParamDef &def = update.second, &current = params.defs[update.first];
       calls += std::string(calls.empty() ? "" : " ") +
-               (def.flags & PF_ParamFlag_COLLAPSE_TWIRLY ? '-' : '+') + std::to_string(update.first);
+               (def.flags & PF_ParamFlag_COLLAPSE_TWIRLY ? '-' : '+') +
+               std::to_string(update.first);
       EXPECT_EQ(def.flags ^ current.flags, PF_ParamFlag_COLLAPSE_TWIRLY);
       EXPECT_EQ(def.uu.change_flags, PF_ChangeFlag_SET_TO_CONSTANT | PF_ChangeFlag_CHANGED_VALUE);
       EXPECT_EQ(def.param_type, PF_Param_GROUP_START);

@@ -25,8 +25,6 @@ int FakeSprintf(A_char* buffer, const A_char* format, ...) {
   return n;
 }
 
-A_char* FakeStrcpy(A_char* dest, const A_char* src) { return std::strcpy(dest, src); }
-
 SPErr FakeAcquireSuite(const char* name, int32 version, const void** suite) {
   *suite = nullptr;
   if (Contains(gHost->refuseAcquire, name) || std::strncmp(name, "PF ", 3) != 0) {
@@ -62,7 +60,6 @@ PF_Err FakeUpdateParamUI(PF_ProgPtr /*effect_ref*/, PF_ParamIndex index, const P
 FakeHost::FakeHost() {
   gHost = this;
   utils.ansi.sprintf = FakeSprintf;
-  utils.ansi.strcpy = FakeStrcpy;
   paramUtilsSuite.PF_UpdateParamUI = FakeUpdateParamUI;
   basic.AcquireSuite = FakeAcquireSuite;
   basic.ReleaseSuite = FakeReleaseSuite;

@@ -29,8 +29,8 @@ struct FakeHost {
   PF_ParamUtilsSuite3 paramUtilsSuite{};
   void* otherSuite[8] = {};  // served for every other name: never called here
 
-  std::vector<std::string> refuseAcquire;     // names refused (null table and an error)
-  std::vector<std::string> acquireWithError;  // names handed out with an error code all the same
+  std::vector<std::string> refuseAcquire;       // names refused (null table and an error)
+  std::vector<std::string> acquireWithError;    // names handed out with an error code all the same
   std::vector<std::string> acquired, released;  // in call order, refused releases too
 
   // What add_param does on its n-th call (1-based) instead of adding: returns a code or throws.

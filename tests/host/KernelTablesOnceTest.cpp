@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "Harness.h"
 
@@ -13,8 +14,7 @@ TEST(Module, KernelTablesAreBuiltOnceWithTheHostsSine) {
       harness::EffectHost::Load(VTAFX_MODULE_PATH, error).release();
   ASSERT_TRUE(host) << error;
   const harness::CommandRecord first = host->GlobalSetup(), second = host->GlobalSetup();
-  EXPECT_EQ(first.result, PF_Err_NONE);
   EXPECT_GT(first.Calls("sin"), 0);
-  EXPECT_EQ(second.result, PF_Err_NONE);
-  EXPECT_EQ(second.Calls("sin"), 0);
+  EXPECT_EQ(std::vector<int32_t>({first.result, second.result, second.Calls("sin")}),
+            std::vector<int32_t>({PF_Err_NONE, PF_Err_NONE, 0}));
 }
