@@ -103,15 +103,7 @@ struct Frame {
   RenderParameterValues values;
   std::vector<double> sliders = std::vector<double>(kParamCount, 0.0);
   Frame(int32_t w, int32_t h, double c2 = 0.0, double c4 = 0.0)
-      : values{4,
-               1,
-               2,
-               1.0,
-               1.0,
-               1.0,
-               {double(w), double(h)},
-               {double(w), double(h)},
-               {0.5 * w, 0.5 * h}} {
+      : values{4, 1, 2, 1, 1, 1, {1.0 * w, 1.0 * h}, {1.0 * w, 1.0 * h}, {0.5 * w, 0.5 * h}} {
     sliders[kParamRadial4First] = c2;
     sliders[kParamRadial4First + 3] = c4;
   }

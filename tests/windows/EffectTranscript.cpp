@@ -98,6 +98,8 @@ void AppendCommand(std::string& out, const char* label, const harness::CommandRe
   }
 }
 
+// Every property with its bytes, from which the host reads the name, entry point, versions and
+// flags.
 std::string DescribePipl(const harness::PiplInfo& p) {
   std::string out;
   out += Format("properties %d\n", int(p.properties.size()));
@@ -107,16 +109,6 @@ std::string DescribePipl(const harness::PiplInfo& p) {
     for (uint8_t byte : q.data) out += Format(" %02x", byte);
     out += "\n";
   }
-  out += Format("kind %s\nname %s\ncategory %s\nentry point %s\nmatch name %s\nsupport URL %s\n",
-                Code(p.kind).c_str(), Quoted(p.name.c_str()).c_str(),
-                Quoted(p.category.c_str()).c_str(), Quoted(p.entryPoint.c_str()).c_str(),
-                Quoted(p.matchName.c_str()).c_str(), Quoted(p.supportUrl.c_str()).c_str());
-  out += Format("PiPL version %d.%d\nAPI version %d.%d\neffect version 0x%08" PRIx32
-                "\ninfo flags 0x%08" PRIx32 "\nout flags 0x%08" PRIx32 "\nout flags 2 0x%08" PRIx32
-                "\nreserved info %d\n",
-                int(p.piplMajor), int(p.piplMinor), int(p.specMajor), int(p.specMinor),
-                p.effectVersion, p.infoFlags, uint32_t(p.outFlags), uint32_t(p.outFlags2),
-                int(p.reservedInfo));
   return out;
 }
 
