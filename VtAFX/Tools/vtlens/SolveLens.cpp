@@ -8,7 +8,9 @@
 
 namespace {
 
-// What a "Remove" render does to an output pixel, without its roundings to float.
+// Where the lens puts an undistorted pixel, without the render's roundings to float: what a
+// "Remove" render samples for it, or, through an "Apply WF2" context's derived halves (the
+// exact inverses of the conversions that render uses), where that render shows it.
 bool MapUndistortedPixel(const RenderContext& context, double xu, double yu, double& xd, double& yd) {
   const FrameTransform& from = context.undistortedFrame;
   const FrameTransform& to = context.distortedFrame;
@@ -40,7 +42,11 @@ SolveLens::SolveLens(EffectSession& session, const ControlSettings& settings, in
   const Control& mode = FindControl(session.controls, "Distort Mode");
   const size_t choice = static_cast<size_t>(instance_->ValueAt(mode.index, time_).x);
   applies_ = choice >= 1 && choice <= mode.choices.size() && mode.choices[choice - 1] == "Apply WF2";
-  if (applies_) SetControl(*instance_, mode.index, {1, 0});
+  if (applies_) {
+    RenderContextPtr context = SetUpGeometry(*instance_, time_, width_, height_);
+    for (int axis = 0; axis < 2; ++axis)
+      shift_[axis] = 0.5 * (static_cast<double>(context->undistortedSize[axis]) - context->distortedSize[axis]);
+  }
 }
 
 SolveLens::~SolveLens() = default;
@@ -137,13 +143,10 @@ const RenderContext& SolveLens::ContextFor(const double* values) {
 }
 
 bool SolveLens::Distort(const double* values, double xu, double yu, double& xd, double& yd) {
-  return MapUndistortedPixel(ContextFor(values), xu, yu, xd, yd);
-}
-
-double SolveLens::ApplyShift(int axis) {
-  std::vector<double> start = StartValues();
-  const RenderContext& context = ContextFor(start.data());
-  return 0.5 * (static_cast<double>(context.undistortedSize[axis]) - context.distortedSize[axis]);
+  const bool mapped = MapUndistortedPixel(ContextFor(values), xu + shift_[0], yu + shift_[1], xd, yd);
+  xd -= shift_[0];
+  yd -= shift_[1];
+  return mapped;
 }
 
 std::string SolveLens::ModelName() const {
