@@ -300,6 +300,10 @@ void ChangeLensModels(harness::EffectHost& host, OutputFolder& folder) {
 
 }  // namespace
 
+// A host never unloads an effect: unloading at exit would only make its kernel tables look
+// leaked. The host stays reachable through a global the optimiser cannot drop.
+harness::EffectHost* gLoadedHost = nullptr;
+
 int main(int argc, char** argv) {
   if (argc != 3) {
     std::fprintf(stderr, "usage: effect_transcript MODULE OUTDIR\n");
@@ -333,9 +337,6 @@ int main(int argc, char** argv) {
   folder.Write("params.txt", DescribeParams(*host));
   ChangeLensModels(*host, folder);
   RenderFrames(*host, folder);
-  // A host never unloads an effect: unloading here would only make its kernel tables look
-  // leaked, so the host stays reachable.
-  static harness::EffectHost* const kept = host.release();
-  (void)kept;
+  gLoadedHost = host.release();
   return folder.ok ? 0 : 1;
 }
