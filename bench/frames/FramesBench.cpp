@@ -25,6 +25,7 @@
 #include "Harness.h"
 #include "Image.h"
 #include "OpenCvBaseline.h"
+#include "ProcessorPaths.h"
 #include "Resampling/CpuFeatures.h"
 #include "support/LoadedEffect.h"
 
@@ -60,14 +61,8 @@ constexpr int32_t kDefaultFilter = 4;  // "Lanczos-2", the control's default
 // The processor paths, forced through the feature word of the stages' own copy of the
 // effect (whole frames run in the loaded module, which takes the widest path). The lens
 // lanes have no SSE4.1 body, so the map rows skip that one.
-struct Path {
-  const char* name;
-  uint32_t features;
-};
-constexpr Path kPaths[] = {{"sse2", 0},
-                           {"sse41", kCpuFeatureSse41},
-                           {"avx2", kCpuFeatureSse41 | kCpuFeatureAvx2},
-                           {"avx512", kCpuFeatureSse41 | kCpuFeatureAvx2 | kCpuFeatureAvx512F}};
+using Path = ProcessorPath;
+constexpr const auto& kPaths = kProcessorPaths;
 bool PathAvailable(const Path& path) {
   return (QueryCpuFeatures() & path.features) == path.features;
 }

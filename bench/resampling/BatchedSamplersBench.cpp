@@ -10,6 +10,7 @@
 
 #include "Resampling/BatchedSamplers.h"
 #include "Resampling/CpuFeatures.h"
+#include "ProcessorPaths.h"
 #include "Resampling/FilterKernelTables.h"
 
 namespace {
@@ -70,16 +71,6 @@ std::vector<uint8_t> MakeInput(int32_t bits) {
 enum Filter { kNearest, kBilinear, kLanczos2, kLanczos3, kMitchell };
 const char* const kFilterNames[] = {"Nearest", "BiLinear", "Lanczos2", "Lanczos3", "Mitchell"};
 
-// The targets, by the feature word that selects each.
-struct Path {
-  const char* name;
-  uint32_t features;
-};
-constexpr Path kPaths[] = {{"sse2", 0},
-                           {"sse41", kCpuFeatureSse41},
-                           {"avx2", kCpuFeatureSse41 | kCpuFeatureAvx2},
-                           {"avx512", kCpuFeatureSse41 | kCpuFeatureAvx2 | kCpuFeatureAvx512F}};
-
 void BM_Sampler(benchmark::State& state, Filter filter, int32_t bits, uint32_t path) {
   if ((QueryCpuFeatures() & path) != path) {
     state.SkipWithError("this processor lacks the target");
@@ -139,7 +130,7 @@ void BM_Sampler(benchmark::State& state, Filter filter, int32_t bits, uint32_t p
 const bool kRegistered = [] {
   for (Filter filter : {kNearest, kBilinear, kLanczos2, kLanczos3, kMitchell}) {
     for (int32_t bits : {8, 16, 32}) {
-      for (const Path& path : kPaths) {
+      for (const ProcessorPath& path : kProcessorPaths) {
         const std::string name =
             std::string(kFilterNames[filter]) + "/" + std::to_string(bits) + "bit/" + path.name;
         benchmark::RegisterBenchmark(name.c_str(), BM_Sampler, filter, bits, path.features);

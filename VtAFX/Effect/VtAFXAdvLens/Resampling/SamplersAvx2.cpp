@@ -6,7 +6,6 @@
 #include <cstring>
 #include <type_traits>
 
-#include "Resampling/PixelPacket.h"
 #include "Resampling/SamplerTargets.h"
 
 VTAFX_TARGET_BEGIN("avx2")
@@ -43,6 +42,9 @@ inline Vec ZeroMask(Vec v) {
 inline Vec KeepInRange(Vec lo, Vec v, Vec hi, Vec replacement) {
   return _mm256_blendv_ps(replacement, v, InRange(lo, v, hi));
 }
+inline bool AllInRange(Vec lo, Vec v, Vec hi) {
+  return _mm256_movemask_ps(InRange(lo, v, hi)) == 0xFF;
+}
 
 inline Vec Nearest(Vec v) {
   return _mm256_round_ps(v, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
@@ -55,6 +57,7 @@ inline Vec Floor(Vec v) {
 
 inline IVec Truncate(Vec v) { return _mm256_cvttps_epi32(v); }
 inline Vec ToFloat(IVec v) { return _mm256_cvtepi32_ps(v); }
+inline IVec AsInt(Vec v) { return _mm256_castps_si256(v); }
 inline IVec AddInt(IVec a, IVec b) { return _mm256_add_epi32(a, b); }
 inline IVec MulInt(IVec a, IVec b) { return _mm256_mullo_epi32(a, b); }
 inline IVec AndInt(IVec a, IVec b) { return _mm256_and_si256(a, b); }

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <type_traits>
 
-#include "Resampling/PixelPacket.h"
 #include "Resampling/SamplerTargets.h"
 
 namespace {

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <type_traits>
 
-#include "Resampling/PixelPacket.h"
 #include "Resampling/SamplerTargets.h"
 
 VTAFX_TARGET_BEGIN("sse4.1")
