@@ -4,171 +4,94 @@
 #include <cstdint>
 #include <vector>
 
-#include "support/FailingArrayNew.h"
 #include "Host/ParamIndices.h"
 #include "Host/RenderContext.h"
 #include "Host/RenderSetUp.h"
+#include "support/FailingArrayNew.h"
 
 namespace {
 
 constexpr double kDegree = 0.017453292519943295;
 
-// Slider i holds i + 0.25, and every read is logged, so a test sees which parameter fed
+// Slider i holds i + 0.25 and every read is logged, so a test sees which parameter fed
 // which slot and in what order the sliders were asked for.
-struct LoggingReader {
-  std::vector<int32_t> reads;
-};
-
 double Read(void* refcon, int32_t index) {
-  static_cast<LoggingReader*>(refcon)->reads.push_back(index);
+  static_cast<std::vector<int32_t>*>(refcon)->push_back(index);
   return index + 0.25;
 }
 
-std::vector<int32_t> Range(int32_t first, int32_t count) {
-  std::vector<int32_t> r;
-  for (int32_t i = 0; i < count; ++i) r.push_back(first + i);
-  return r;
-}
-
-// A coefficient slot and the value it must hold.
-struct Slot {
-  int32_t index;
-  double value;
-};
-
-struct ChoiceCase {
-  int32_t choice;
-  ModelKind kind;
-  std::vector<int32_t> reads;
-  std::vector<Slot> coef;
-};
-
+// Choices outside 1..12 read nothing and leave the kind alone.
 TEST(FillLensParams, EveryLensModelReadsItsOwnSlidersInOrder) {
-  std::vector<ChoiceCase> cases;
-  cases.push_back({2, kModelRadialSquash, Range(18, 5),
-                   {{0, 18.25}, {4, 22.25}, {5, 0.0}, {6, 0.0}}});
-  for (int32_t choice : {3, 4}) {
-    cases.push_back({choice, choice == 3 ? kModelRadial4 : kModelStdRadial4, Range(25, 6),
-                     {{0, 25.25}, {3, 28.25}, {5, 30.25}, {6, 0.0}, {7, 0.0}}});
-  }
-  for (int32_t choice : {5, 6}) {
-    cases.push_back({choice, choice == 5 ? kModelAnamorphicMerged6 : kModelStdAnamorphicMerged6,
-                     Range(33, 12),
-                     {{0, 33.25},
-                      {8, 41.25},
-                      {9, 0.0},
-                      {10, 0.0},
-                      {11, 42.25},
-                      {12, 43.25},
-                      {13, 44.25 * kDegree}}});
-  }
-  for (int32_t choice : {7, 8}) {
-    cases.push_back({choice, choice == 7 ? kModelAnamorphic6 : kModelStdAnamorphic6,
-                     Range(47, 21),
-                     {{0, 47.25},
-                      {17, 64.25},
-                      {18, 0.0},
-                      {19, 0.0},
-                      {20, 65.25},
-                      {21, 66.25},
-                      {22, 67.25 * kDegree}}});
-  }
+  struct Case {
+    int32_t choice;
+    ModelKind kind;
+    int32_t firstSlider, sliders;
+    std::vector<std::pair<int32_t, double>> coef;  // slot, value
+  };
+  // clang-format off
+  const std::vector<std::pair<int32_t, double>> radial = {
+      {0, 25.25}, {3, 28.25}, {5, 30.25}, {6, 0.0}, {7, 0.0}};
+  const std::vector<std::pair<int32_t, double>> merged = {
+      {0, 33.25}, {8, 41.25}, {9, 0.0}, {10, 0.0}, {11, 42.25}, {12, 43.25}, {13, 44.25 * kDegree}};
+  const std::vector<std::pair<int32_t, double>> anamorphic = {
+      {0, 47.25}, {17, 64.25}, {18, 0.0}, {19, 0.0}, {20, 65.25}, {21, 66.25}, {22, 67.25 * kDegree}};
+  const std::vector<std::pair<int32_t, double>> fisheye = {{0, 70.25}, {5, 75.25}, {6, 0.0}, {7, 0.0}};
+  std::vector<Case> cases = {
+      {1, kModelClassic, 11, 5, {}},
+      {2, kModelRadialSquash, 18, 5, {{0, 18.25}, {4, 22.25}, {5, 0.0}, {6, 0.0}}},
+      {3, kModelRadial4, 25, 6, radial}, {4, kModelStdRadial4, 25, 6, radial},
+      {5, kModelAnamorphicMerged6, 33, 12, merged}, {6, kModelStdAnamorphicMerged6, 33, 12, merged},
+      {7, kModelAnamorphic6, 47, 21, anamorphic}, {8, kModelStdAnamorphic6, 47, 21, anamorphic}};
+  // clang-format on
   for (int32_t choice = 9; choice <= 12; ++choice) {
-    cases.push_back({choice, static_cast<ModelKind>(choice), Range(70, 6), {{0, 70.25}, {5, 75.25}, {6, 0.0}, {7, 0.0}}});
+    cases.push_back({choice, static_cast<ModelKind>(choice), 70, 6, fisheye});
   }
-  for (const ChoiceCase& c : cases) {
-    LensParams params{};
-    ResetLensParams(params);
-    LoggingReader reader;
-    FillLensParams(c.choice, Read, &reader, params);
-    EXPECT_TRUE(params.kind == c.kind) << c.choice;
-    EXPECT_EQ(reader.reads, c.reads) << c.choice;
-    for (const Slot& slot : c.coef) {
-      EXPECT_EQ(params.coef[slot.index], slot.value) << c.choice << " slot " << slot.index;
-    }
-    EXPECT_EQ(params.quadratic, 0.0) << c.choice;  // the classic fields keep their defaults
-    EXPECT_EQ(params.vScale, 1.0) << c.choice;
-  }
-}
-
-TEST(FillLensParams, ClassicTakesThousandthsAndItsShapeSliders) {
-  LensParams params{};
-  ResetLensParams(params);
-  LoggingReader reader;
-  FillLensParams(1, Read, &reader, params);
-  EXPECT_TRUE(params.kind == kModelClassic);
-  EXPECT_EQ(reader.reads, Range(11, 5));
-  EXPECT_EQ(params.quadratic, 11.25 * 0.001);
-  EXPECT_EQ(params.cubic, 12.25 * 0.001);
-  EXPECT_EQ(params.quartic, 13.25 * 0.001);
-  EXPECT_EQ(params.eccentricity, 14.25);
-  EXPECT_EQ(params.vScale, 15.25);
-  EXPECT_EQ(params.hCenter, 0.0);
-}
-
-TEST(FillLensParams, AnyOtherChoiceReadsNothing) {
-  for (int32_t choice : {0, -1, 13, 1000}) {
+  for (int32_t choice : {0, -1, 13, 1000}) cases.push_back({choice, ModelKind::None, 0, 0, {}});
+  for (const Case& c : cases) {
     LensParams params{};
     ResetLensParams(params);
     params.kind = ModelKind::None;
-    LoggingReader reader;
-    FillLensParams(choice, Read, &reader, params);
-    EXPECT_TRUE(params.kind == ModelKind::None);
-    EXPECT_TRUE(reader.reads.empty());
+    std::vector<int32_t> reads, expected;
+    for (int32_t i = 0; i < c.sliders; ++i) expected.push_back(c.firstSlider + i);
+    FillLensParams(c.choice, Read, &reads, params);
+    EXPECT_TRUE(params.kind == c.kind) << c.choice;
+    EXPECT_EQ(reads, expected) << c.choice;
+    for (const auto& slot : c.coef) {
+      EXPECT_EQ(params.coef[slot.first], slot.second) << c.choice << " slot " << slot.first;
+    }
+    if (c.choice == 1) {  // thousandths, then the shape sliders as they are
+      const double fields[] = {params.quadratic,    params.cubic,  params.quartic,
+                               params.eccentricity, params.vScale, params.hCenter};
+      const double values[] = {11.25 * 0.001, 12.25 * 0.001, 13.25 * 0.001, 14.25, 15.25, 0.0};
+      for (int k = 0; k < 6; ++k) EXPECT_EQ(fields[k], values[k]) << k;
+    } else {  // the classic fields keep their defaults
+      EXPECT_EQ(params.quadratic, 0.0) << c.choice;
+      EXPECT_EQ(params.vScale, 1.0) << c.choice;
+    }
   }
-}
-
-RenderParameterValues ClassicFrame() {
-  RenderParameterValues values{};
-  values.lensModelChoice = 1;
-  values.distortMode = 1;
-  values.filterType = 2;
-  values.pixelAspect = 1.0;
-  values.squeeze = 1.0;
-  values.zoom = 2.0;
-  values.distortedSize[0] = values.undistortedSize[0] = 1920.4;
-  values.distortedSize[1] = values.undistortedSize[1] = 1080.5;
-  values.lensCenter[0] = 960.0;
-  values.lensCenter[1] = 540.0;
-  return values;
-}
-
-TEST(SetUpRenderContext, StoresRoundedSizesAndTheReciprocalZoom) {
-  std::vector<double> sliders(kParamCount, 0.0);
-  sliders[kParamClassicEccentricity] = 1.0;
-  sliders[kParamClassicVerticalScale] = 1.0;
-  RenderContext* context = CreateRenderContext();
-  ASSERT_NE(context, nullptr);
-  EXPECT_EQ(SetUpRenderContextFromValues(ClassicFrame(), sliders.data(), *context), 0);
-  EXPECT_EQ(context->distortedSize[0], 1920);
-  EXPECT_EQ(context->distortedSize[1], 1080);  // 1080.5 ties to even
-  EXPECT_EQ(context->invZoom, 0.5);
-  EXPECT_EQ(context->model.params.kind, kModelClassic);
-  EXPECT_EQ(context->model.aspect, 1920.0 / 1080.0);
-  EXPECT_EQ(context->outputRect.right, 1921);
-  DisposeRenderContext(context);
 }
 
 // Building the classic lens's tables can run out of memory: that becomes the host's
 // out-of-memory code, the rest of the context is still set up, and disposing of it
-// releases everything (no table array survives).
+// releases everything.
 TEST(SetUpRenderContext, AnAllocationFailureInTheLensModelIsOutOfMemory) {
   std::vector<double> sliders(kParamCount, 0.0);
   sliders[kParamClassicDistortion] = -80.0;  // a strong barrel: the tables are needed
   sliders[kParamClassicCubic] = 5.0;
-  sliders[kParamClassicEccentricity] = 1.0;
-  sliders[kParamClassicVerticalScale] = 1.0;
-  for (int32_t failing = 1; failing <= 3; ++failing) {
+  sliders[kParamClassicEccentricity] = sliders[kParamClassicVerticalScale] = 1.0;
+  RenderParameterValues values{
+      1, 1, 2, 1.0, 1.0, 2.0, {1920.4, 1080.5}, {1920.4, 1080.5}, {960.0, 540.0}};
+  for (int32_t failing = 0; failing <= 3; ++failing) {
     const int64_t before = LiveArrayAllocations();
     RenderContext* context = CreateRenderContext();
     ASSERT_NE(context, nullptr);
     FailArrayAllocation(failing);
-    EXPECT_EQ(SetUpRenderContextFromValues(ClassicFrame(), sliders.data(), *context),
-              PF_Err_OUT_OF_MEMORY)
+    EXPECT_EQ(SetUpRenderContextFromValues(values, sliders.data(), *context),
+              failing ? PF_Err_OUT_OF_MEMORY : PF_Err_NONE)
         << failing;
     FailArrayAllocation(0);
-    EXPECT_EQ(context->outputRect.right, 1921);
-    EXPECT_EQ(context->invZoom, 0.5);
+    // 1080.5 ties to even: 1080
+    EXPECT_TRUE(context->outputRect.right == 1921 && context->outputRect.bottom == 1081) << failing;
     DisposeRenderContext(context);
     EXPECT_EQ(LiveArrayAllocations(), before) << failing;
   }

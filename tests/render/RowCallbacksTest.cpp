@@ -1,11 +1,11 @@
-// The mapping of output positions and the row callbacks, driven directly from the static
-// library with a minimal host of our own: worlds in memory, the two pixel-data callbacks and
-// a recording subpixel sampler. End-to-end rendering through the harness is tested apart.
+// The mapping of output positions and the row callbacks, driven from the static library with a
+// minimal host: worlds guarded by sentinel bytes, the pixel-data callbacks, a recording sampler.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -13,88 +13,62 @@
 #include "Host/ParamIndices.h"
 #include "Host/RenderContext.h"
 #include "Host/RenderSetUp.h"
+#include "Host/RowCallbacks.h"
 #include "Resampling/CpuFeatures.h"
 #include "Resampling/FilterKernelTables.h"
-#include "Host/RowCallbacks.h"
 
 namespace {
 
 constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
+constexpr uint8_t kSentinel = 0xA5;
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-struct ContextDeleter {
-  void operator()(RenderContext* context) const { DisposeRenderContext(context); }
-};
-using ContextPtr = std::unique_ptr<RenderContext, ContextDeleter>;
-
-// A world in memory with padded rows and a guard of sentinel bytes after the last row.
+// Padded rows and a guard after the last row, all sentinel until written.
 struct TestWorld {
   std::vector<uint8_t> bytes;
   PF_EffectWorld world{};
+  TestWorld(int32_t width, int32_t height, size_t pixelBytes, int32_t originX = 0,
+            int32_t originY = 0)
+      : bytes((width + 3) * pixelBytes * height + 256, kSentinel) {
+    world.data = reinterpret_cast<PF_PixelPtr>(bytes.data());
+    world.rowbytes = int32_t((width + 3) * pixelBytes);
+    world.width = width, world.height = height, world.origin_x = originX, world.origin_y = originY;
+  }
+  uint8_t* Row(int32_t y) { return bytes.data() + size_t(world.rowbytes) * size_t(y); }
+  // The pixels row by row; empty when a byte outside them (padding, guard) was written.
+  std::vector<uint8_t> Pixels(size_t pixelBytes) const {
+    std::vector<uint8_t> pixels;
+    const size_t rowBytes = size_t(world.rowbytes), used = size_t(world.width) * pixelBytes;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+      if (i < rowBytes * size_t(world.height) && i % rowBytes < used) {
+        pixels.push_back(bytes[i]);
+      } else if (bytes[i] != kSentinel) {
+        return {};
+      }
+    }
+    return pixels;
+  }
 };
 
-constexpr uint8_t kSentinel = 0xA5;
-constexpr int32_t kPadPixels = 3;
-constexpr size_t kGuardBytes = 256;
-
-template <typename Pixel>
-TestWorld MakeWorld(int32_t width, int32_t height, int32_t originX, int32_t originY) {
-  TestWorld w;
-  const int32_t rowBytes = (width + kPadPixels) * static_cast<int32_t>(sizeof(Pixel));
-  w.bytes.assign(static_cast<size_t>(rowBytes) * static_cast<size_t>(height) + kGuardBytes,
-                 kSentinel);
-  w.world.data = reinterpret_cast<PF_PixelPtr>(w.bytes.data());
-  w.world.rowbytes = rowBytes;
-  w.world.width = width;
-  w.world.height = height;
-  w.world.origin_x = originX;
-  w.world.origin_y = originY;
-  return w;
-}
-
-template <typename Pixel>
-Pixel* Row(TestWorld& w, int32_t y) {
-  return reinterpret_cast<Pixel*>(w.bytes.data() + static_cast<size_t>(w.world.rowbytes) * y);
-}
-
-// A deterministic pattern of whole numbers (floats get some out-of-range values too).
-uint32_t Hash(uint32_t v) {
-  v ^= v >> 16;
-  v *= 0x7feb352dU;
-  v ^= v >> 15;
-  v *= 0x846ca68bU;
-  v ^= v >> 16;
-  return v;
-}
-
-void SetChannel(PF_Pixel8& p, int c, uint32_t h) {
-  A_u_char* ch[4] = {&p.alpha, &p.red, &p.green, &p.blue};
-  *ch[c] = static_cast<A_u_char>(h % 256U);
-}
-void SetChannel(PF_Pixel16& p, int c, uint32_t h) {
-  A_u_short* ch[4] = {&p.alpha, &p.red, &p.green, &p.blue};
-  *ch[c] = static_cast<A_u_short>(h % 32769U);
-}
-void SetChannel(PF_PixelFloat& p, int c, uint32_t h) {
-  PF_FpShort* ch[4] = {&p.alpha, &p.red, &p.green, &p.blue};
-  *ch[c] = static_cast<float>(static_cast<int32_t>(h % 1700U) - 200) / 1000.0f;
-}
-
+// Whole numbers in each depth's range (floats a little outside 0..1 too).
 template <typename Pixel>
 void FillPattern(TestWorld& w) {
+  using Channel = decltype(Pixel::alpha);
+  uint32_t state = 12345u;
   for (int32_t y = 0; y < w.world.height; ++y) {
-    Pixel* row = Row<Pixel>(w, y);
-    for (int32_t x = 0; x < w.world.width; ++x) {
-      for (int c = 0; c < 4; ++c) {
-        SetChannel(row[x], c, Hash(static_cast<uint32_t>((y * 7919 + x) * 4 + c)));
-      }
+    for (int32_t i = 0; i < w.world.width * 4; ++i) {
+      state = state * 1664525u + 1013904223u;
+      const uint32_t h = state >> 8;
+      reinterpret_cast<Channel*>(w.Row(y))[i] =
+          sizeof(Channel) == 4 ? Channel(float(int32_t(h % 1700u) - 200) / 1000.0f)
+                               : Channel(sizeof(Channel) == 1 ? h % 256u : h % 32769u);
     }
   }
 }
 
-// ------------------------------------------------------------------ the minimal host
-
 int32_t gPixelDataCalls = 0;
 PF_Err gPixelDataError = PF_Err_NONE;
+std::vector<std::pair<PF_Fixed, PF_Fixed>> gSamples;
 
 template <typename Pixel>
 PF_Err GetPixelData(PF_EffectWorld* world, PF_PixelPtr, Pixel** base) {
@@ -104,354 +78,219 @@ PF_Err GetPixelData(PF_EffectWorld* world, PF_PixelPtr, Pixel** base) {
   return PF_Err_NONE;
 }
 
-struct SampleCall {
-  PF_Fixed x;
-  PF_Fixed y;
-};
-std::vector<SampleCall> gSampleCalls;
-
 template <typename Pixel>
-PF_Err RecordSample(PF_ProgPtr, PF_Fixed x, PF_Fixed y, const PF_SampPB* params, Pixel* out) {
-  gSampleCalls.push_back({x, y});
-  EXPECT_NE(params->src, nullptr);
+PF_Err RecordSample(PF_ProgPtr, PF_Fixed x, PF_Fixed y, const PF_SampPB*, Pixel* out) {
+  gSamples.emplace_back(x, y);
   *out = Pixel{};
   return PF_Err_INTERNAL_STRUCT_DAMAGED;  // ignored by the callback
 }
 
-struct MiniHost {
-  PF_UtilCallbacks utils{};
-  PF_PixelDataSuite1 pixelData{};
-  PF_InData inData{};
-  MiniHost() {
-    utils.get_pixel_data8 = GetPixelData<PF_Pixel8>;
-    utils.get_pixel_data16 = GetPixelData<PF_Pixel16>;
-    pixelData.get_pixel_data8 = GetPixelData<PF_Pixel8>;
-    pixelData.get_pixel_data16 = GetPixelData<PF_Pixel16>;
-    pixelData.get_pixel_data_float = GetPixelData<PF_PixelFloat>;
-    inData.utils = &utils;
-    gPixelDataCalls = 0;
-    gPixelDataError = PF_Err_NONE;
-    gSampleCalls.clear();
-  }
+PF_PixelDataSuite1 gPixelData{GetPixelData<PF_Pixel8>, GetPixelData<PF_Pixel16>,
+                              GetPixelData<PF_PixelFloat>};
+PF_UtilCallbacks gUtils{};
+PF_InData gInData{};
+
+struct ContextDeleter {
+  void operator()(RenderContext* context) const { DisposeRenderContext(context); }
 };
+using ContextPtr = std::unique_ptr<RenderContext, ContextDeleter>;
 
 double Sine(double v) { return std::sin(v); }
 
-// Parameter values of a frame: the defaults, a layer of `width` x `height`, both sizes the
-// layer's and the centre in its middle, unless the test changes them.
-struct FrameValues {
-  RenderParameterValues values{};
+// A frame of the default model ("Std. Radial 4th-order", "Remove WF2", "Nearest") whose
+// sizes are the layer's and whose centre is its middle; `c2` and `c4` are "R4 C2", "R4 C4".
+struct Frame {
+  RenderParameterValues values;
   std::vector<double> sliders = std::vector<double>(kParamCount, 0.0);
-  FrameValues(int32_t width, int32_t height) {
-    values.lensModelChoice = 4;  // "Std. Radial 4th-order"
-    values.distortMode = 1;
-    values.filterType = 2;
-    values.pixelAspect = 1.0;
-    values.squeeze = 1.0;
-    values.zoom = 1.0;
-    values.distortedSize[0] = values.undistortedSize[0] = width;
-    values.distortedSize[1] = values.undistortedSize[1] = height;
-    values.lensCenter[0] = 0.5 * width;
-    values.lensCenter[1] = 0.5 * height;
+  Frame(int32_t w, int32_t h, double c2 = 0.0, double c4 = 0.0)
+      : values{4, 1, 2, 1, 1, 1, {1.0 * w, 1.0 * h}, {1.0 * w, 1.0 * h}, {0.5 * w, 0.5 * h}} {
+    sliders[kParamRadial4First] = c2;
+    sliders[kParamRadial4First + 3] = c4;
   }
-  void Realistic() {
-    sliders[kParamRadial4First] = -0.05;     // "R4 C2"
-    sliders[kParamRadial4First + 3] = 0.01;  // "R4 C4"
+  ContextPtr Context() const {
+    ContextPtr context(CreateRenderContext());
+    EXPECT_EQ(SetUpRenderContextFromValues(values, sliders.data(), *context), 0);
+    BuildFilterKernelTables(Sine);
+    GetFilterKernelTables(&context->kernelLanczos2, &context->kernelLanczos3,
+                          &context->kernelMitchell);
+    gUtils.get_pixel_data8 = GetPixelData<PF_Pixel8>;
+    gUtils.get_pixel_data16 = GetPixelData<PF_Pixel16>;
+    gInData.utils = &gUtils;
+    context->inData = &gInData;
+    context->pixelDataSuite = &gPixelData;
+    return context;
   }
 };
 
-ContextPtr MakeContext(const FrameValues& frame) {
-  ContextPtr context(CreateRenderContext());
-  EXPECT_EQ(SetUpRenderContextFromValues(frame.values, frame.sliders.data(), *context), 0);
-  BuildFilterKernelTables(Sine);
-  GetFilterKernelTables(&context->kernelLanczos2, &context->kernelLanczos3,
-                        &context->kernelMitchell);
-  return context;
-}
-
-template <typename Pixel>
-PF_Err CallRow(void* refcon, A_long y, Pixel* out);
-template <>
-PF_Err CallRow<PF_Pixel8>(void* refcon, A_long y, PF_Pixel8* out) {
+PF_Err CallRow(void* refcon, A_long y, PF_Pixel8* out) {
   return DistortRow8(refcon, 12345, y, out, out);  // column and input pixel are ignored
 }
-template <>
-PF_Err CallRow<PF_Pixel16>(void* refcon, A_long y, PF_Pixel16* out) {
+PF_Err CallRow(void* refcon, A_long y, PF_Pixel16* out) {
   return DistortRow16(refcon, -7, y, nullptr, out);
 }
-template <>
-PF_Err CallRow<PF_PixelFloat>(void* refcon, A_long y, PF_PixelFloat* out) {
+PF_Err CallRow(void* refcon, A_long y, PF_PixelFloat* out) {
   return DistortRowFloat(refcon, 0, y, nullptr, out);
 }
 
-// Renders every row of an output world covering the context's output extent.
+// Renders every row of an output world over the context's output extent, or of `rect`.
 template <typename Pixel>
-TestWorld RenderWithContext(RenderContext& context, MiniHost& host, TestWorld& input) {
-  const PF_LRect r = context.outputRect;
-  TestWorld output = MakeWorld<Pixel>(r.right - r.left, r.bottom - r.top, r.left, r.top);
-  context.inData = &host.inData;
+TestWorld Render(RenderContext& context, TestWorld& input, const PF_LRect* rect = nullptr) {
+  const PF_LRect r = rect ? *rect : context.outputRect;
+  TestWorld output(r.right - r.left, r.bottom - r.top, sizeof(Pixel), r.left, r.top);
+  gPixelDataCalls = 0;
+  gSamples.clear();
   context.inputWorld = &input.world;
   context.outputWorld = &output.world;
-  context.pixelDataSuite = &host.pixelData;
   context.samplingParams = PF_SampPB{};
   context.samplingParams.src = &input.world;
   context.subpixelSample8 = RecordSample<PF_Pixel8>;
   context.subpixelSample16 = RecordSample<PF_Pixel16>;
   context.subpixelSampleFloat = RecordSample<PF_PixelFloat>;
   for (int32_t y = 0; y < output.world.height; ++y) {
-    EXPECT_EQ(CallRow<Pixel>(&context, y, Row<Pixel>(output, y)), PF_Err_NONE);
+    EXPECT_EQ(CallRow(&context, y, reinterpret_cast<Pixel*>(output.Row(y))), PF_Err_NONE);
   }
   return output;
 }
 
-// Bytes outside the pixels (row padding and the guard) still hold the sentinel.
 template <typename Pixel>
-bool OnlyPixelsWritten(const TestWorld& w) {
-  const size_t pixelBytes = static_cast<size_t>(w.world.width) * sizeof(Pixel);
-  const size_t rowBytes = static_cast<size_t>(w.world.rowbytes);
-  for (size_t i = 0; i < w.bytes.size(); ++i) {
-    const bool inPixels = i < rowBytes * static_cast<size_t>(w.world.height) &&
-                          i % rowBytes < pixelBytes;
-    if (!inPixels && w.bytes[i] != kSentinel) return false;
-  }
-  return true;
+std::vector<uint8_t> RenderPattern(const Frame& frame) {
+  TestWorld input(150, 90, sizeof(Pixel));
+  FillPattern<Pixel>(input);
+  ContextPtr context = frame.Context();
+  const std::vector<uint8_t> pixels = Render<Pixel>(*context, input).Pixels(sizeof(Pixel));
+  EXPECT_FALSE(pixels.empty());
+  return pixels;
 }
 
-template <typename Pixel>
-std::vector<uint8_t> PixelBytes(const TestWorld& w) {
-  std::vector<uint8_t> bytes;
-  const size_t pixelBytes = static_cast<size_t>(w.world.width) * sizeof(Pixel);
-  for (int32_t y = 0; y < w.world.height; ++y) {
-    const uint8_t* row = w.bytes.data() + static_cast<size_t>(w.world.rowbytes) * y;
-    bytes.insert(bytes.end(), row, row + pixelBytes);
-  }
-  return bytes;
-}
-
-// ------------------------------------------------------------------ MapRunToSource
-
-PointPacket& Positions(PointPacket& p, std::initializer_list<float> xs, float y) {
-  int32_t k = 0;
-  for (float x : xs) {
-    p.x[k] = x;
-    p.y[k] = y;
-    ++k;
-  }
-  p.x.count = p.y.count = k;
-  return p;
-}
-
-// With power-of-two sizes every frame value is exact: output x = 767.5 lies at normalised
-// 0.5 and x = 639.5 at 0.25, so with zoom 2 the first must reach the lens model exactly as
-// the second does with zoom 1.
-TEST(MapRunToSource, ZoomTwoHalvesTheNormalisedPositionBeforeDistort) {
-  FrameValues frame(1024, 512);
-  frame.Realistic();
-  ContextPtr plain = MakeContext(frame);
-  frame.values.zoom = 2.0;
-  ContextPtr zoomed = MakeContext(frame);
-
-  // Normalised x 0.5 and -0.25, y 0.5; halved: x 0.25 and -0.125, y 0.25.
-  PointPacket out, half, a, b;
-  MapRunToSource(*zoomed, Positions(out, {767.5f, 383.5f}, 383.5f), a);
-  MapRunToSource(*plain, Positions(half, {639.5f, 447.5f}, 319.5f), b);
-  ASSERT_EQ(a.x.count, 2);
-  for (int32_t k = 0; k < 2; ++k) {
-    EXPECT_EQ(a.x[k], b.x[k]) << k;
-    EXPECT_EQ(a.y[k], b.y[k]) << k;
-  }
-  EXPECT_NE(b.x[0], 639.5f);  // the lens did act
-}
-
-// "Apply WF2" with the identity lens: source = zoom * n * uw / 2 + uw / 2 - 0.5, with n the
-// normalised output position, worked out by hand for a 1024 x 512 frame centred at
-// (512, 256), at positions where every step is exact.
-TEST(MapRunToSource, ApplyMultipliesTheUndistortedResultByTheZoom) {
-  FrameValues frame(1024, 512);
-  frame.values.distortMode = 2;
-  frame.values.zoom = 2.0;
-  ContextPtr context = MakeContext(frame);
-  PointPacket out, src;
-  // x = 767.5: n = (2/1024)(767.5 + 0.5 - 512) = 0.5 -> 2 * 0.5 * 512 + 511.5 = 1023.5.
-  // x = 383.5: n = -0.25 -> -0.5 * 512 + 511.5 = 255.5. y = 319.5: n = 0.25 -> 383.5.
-  MapRunToSource(*context, Positions(out, {767.5f, 383.5f}, 319.5f), src);
-  EXPECT_EQ(src.x[0], 1023.5f);
-  EXPECT_EQ(src.x[1], 255.5f);
-  EXPECT_EQ(src.y[0], 383.5f);
-  EXPECT_EQ(src.y.count, 2);
-}
-
-// A radial lens folds back where 1 + C2 r^2 turns negative; positions there cannot be
-// mapped and take the marker in both axes.
-TEST(MapRunToSource, UnmappablePositionsTakeTheMarker) {
-  FrameValues frame(64, 64);
-  frame.values.lensModelChoice = 3;  // "Radial 4th-order": Distort is the closed form
-  frame.sliders[kParamRadial4First] = -1.5;
-  ContextPtr context = MakeContext(frame);
-  PointPacket out, src;
-  // The centre maps to itself; the far corner lies well past the fold.
-  MapRunToSource(*context, Positions(out, {31.5f, 250.0f}, 31.5f), src);
-  EXPECT_EQ(src.x[0], 31.5f);
-  EXPECT_EQ(src.y[0], 31.5f);
-  EXPECT_EQ(src.x[1], kUnmappedPosition);
-  EXPECT_EQ(src.y[1], kUnmappedPosition);
-}
-
-// ------------------------------------------------------------------ ToHostFixed
-
-TEST(ToHostFixed, RoundsToNearestEvenAndMarksWhatDoesNotFit) {
+// 1024 x 512 makes every frame step exact. "Apply WF2" with the identity lens: source =
+// zoom * n * 512 + 511.5 for normalised n. Zoom 2 halves the normalised position before the
+// lens: output 767.5 (n = 0.5) must reach the lens as 639.5 (n = 0.25) does at zoom 1. A
+// radial lens folds back where 1 + C2 r^2 turns negative: the marker in both axes.
+TEST(MapRunToSource, FramesZoomAndUnmappablePositions) {
+  Frame identityApply(1024, 512), zoomed(1024, 512, -0.05, 0.01), folded(64, 64, -1.5);
+  identityApply.values.distortMode = 2;
+  identityApply.values.zoom = zoomed.values.zoom = 2.0;
+  folded.values.lensModelChoice = 3;  // "Radial 4th-order": the closed form that way
+  const Frame plain(1024, 512, -0.05, 0.01);
+  PointPacket half, expected;
+  half.x.count = half.y.count = 2;
+  half.x[0] = 639.5f, half.x[1] = 447.5f, half.y[0] = half.y[1] = 319.5f;
+  MapRunToSource(*plain.Context(), half, expected);
+  ASSERT_NE(expected.x[0], 639.5f);  // the lens did act
+  const float u = kUnmappedPosition;
   struct Case {
-    float position;
-    PF_Fixed expected;
+    const Frame* frame;
+    float x[2], y, sourceX[2], sourceY[2];
   };
   const Case cases[] = {
-      {1.5f, 98304},
-      {-2.25f, -147456},
-      {0.5f / 65536.0f, 0},          // half a unit: ties to even
-      {1.5f / 65536.0f, 2},
-      {-0.5f / 65536.0f, 0},
-      {32767.99609375f, 2147483392},  // the largest float position that fits
-      {32768.0f, kMin},
-      {-32768.0f, kMin},              // exactly -2^31 fits
-      {1.0e9f, kMin},
-      {kUnmappedPosition, kMin},
-      {std::numeric_limits<float>::quiet_NaN(), kMin},
-      {std::numeric_limits<float>::infinity(), kMin},
-  };
-  for (const Case& c : cases) EXPECT_EQ(ToHostFixed(c.position), c.expected) << c.position;
+      {&identityApply, {767.5f, 383.5f}, 319.5f, {1023.5f, 255.5f}, {383.5f, 383.5f}},
+      {&zoomed,
+       {767.5f, 383.5f},
+       383.5f,
+       {expected.x[0], expected.x[1]},
+       {expected.y[0], expected.y[1]}},
+      {&folded, {31.5f, 250.0f}, 31.5f, {31.5f, u}, {31.5f, u}}};
+  for (const Case& c : cases) {
+    PointPacket out, src;
+    out.x.count = out.y.count = 2;
+    for (int k = 0; k < 2; ++k) out.x[k] = c.x[k], out.y[k] = c.y;
+    MapRunToSource(*c.frame->Context(), out, src);
+    ASSERT_EQ(src.x.count, 2);
+    for (int k = 0; k < 2; ++k) {
+      EXPECT_EQ(src.x[k], c.sourceX[k]) << (&c - cases) << " " << k;
+      EXPECT_EQ(src.y[k], c.sourceY[k]) << (&c - cases) << " " << k;
+    }
+  }
 }
 
-// ------------------------------------------------------------------ row callbacks
-
-template <typename Pixel>
-std::vector<uint8_t> RenderPattern(FrameValues frame, int32_t width, int32_t height) {
-  MiniHost host;
-  TestWorld input = MakeWorld<Pixel>(width, height, 0, 0);
-  FillPattern<Pixel>(input);
-  ContextPtr context = MakeContext(frame);
-  TestWorld output = RenderWithContext<Pixel>(*context, host, input);
-  EXPECT_TRUE(OnlyPixelsWritten<Pixel>(output));
-  return PixelBytes<Pixel>(output);
+TEST(ToHostFixed, RoundsToNearestEvenAndMarksWhatDoesNotFit) {
+  // Half a unit ties to even; 32767.99609375 is the largest float position that fits, and
+  // exactly -2^31 fits too.
+  const float unit = 1.0f / 65536.0f;
+  // clang-format off
+  const std::pair<float, PF_Fixed> cases[] = {
+      {1.5f, 98304}, {-2.25f, -147456}, {0.5f * unit, 0}, {1.5f * unit, 2}, {-0.5f * unit, 0},
+      {32767.99609375f, 2147483392}, {32768.0f, kMin}, {-32768.0f, kMin}, {1.0e9f, kMin},
+      {kUnmappedPosition, kMin}, {std::numeric_limits<float>::quiet_NaN(), kMin},
+      {std::numeric_limits<float>::infinity(), kMin}};
+  // clang-format on
+  for (const auto& c : cases) EXPECT_EQ(ToHostFixed(c.first), c.second) << c.first;
 }
 
-// The SSE2 paths against the wider ones (samplers and lens lanes), every table-driven
-// filter, every depth.
-template <typename Pixel>
-void ExpectSameOnBothCpuPaths() {
+// The SSE2 paths against SSE4.1 and the widest the processor has (samplers and lens lanes),
+// every table-driven filter, every depth; 150 = 2 * 64 + 22 columns.
+TEST(RowCallbacks, EveryCpuPathRendersTheSameBits) {
   const uint32_t detected = QueryCpuFeatures();
   for (int32_t filter = 2; filter <= 6; ++filter) {
-    FrameValues frame(150, 90);  // 150 = 2 * 64 + 22
-    frame.Realistic();
+    Frame frame(150, 90, -0.05, 0.01);
     frame.values.undistortedSize[0] = 158;
     frame.values.undistortedSize[1] = 95;
     frame.values.filterType = filter;
     OverrideCpuFeatures(0);
-    const std::vector<uint8_t> sse2 = RenderPattern<Pixel>(frame, 150, 90);
-    // SSE4.1 alone, and the widest target the processor has.
+    const std::vector<uint8_t> sse2[] = {RenderPattern<PF_Pixel8>(frame),
+                                         RenderPattern<PF_Pixel16>(frame),
+                                         RenderPattern<PF_PixelFloat>(frame)};
     for (uint32_t path : {kCpuFeatureSse41, detected}) {
       OverrideCpuFeatures(path);
-      EXPECT_EQ(RenderPattern<Pixel>(frame, 150, 90), sse2) << "filter " << filter << " path " << path;
+      EXPECT_EQ(RenderPattern<PF_Pixel8>(frame), sse2[0]) << filter << " " << path;
+      EXPECT_EQ(RenderPattern<PF_Pixel16>(frame), sse2[1]) << filter << " " << path;
+      EXPECT_EQ(RenderPattern<PF_PixelFloat>(frame), sse2[2]) << filter << " " << path;
     }
   }
   OverrideCpuFeatures(detected);
 }
 
-TEST(RowCallbacks, BothCpuPathsRenderTheSameBits) {
-  ExpectSameOnBothCpuPaths<PF_Pixel8>();
-  ExpectSameOnBothCpuPaths<PF_Pixel16>();
-  ExpectSameOnBothCpuPaths<PF_PixelFloat>();
-}
-
-// "Built-in" hands the host sampler each pixel's position in 16.16 fixed point, in the
-// input buffer's grid: with the identity lens and both frames the same, output pixel
-// (x, y) samples layer position (x, y), which the input origin moves.
+// "Built-in" hands the host sampler 16.16 positions in the input buffer's grid (the input
+// origin moves them) and reads no pixels itself; the extent reaches a pixel past each side.
 TEST(RowCallbacks, BuiltInPassesFixedPointPositionsInTheInputGrid) {
-  FrameValues frame(70, 3);
+  Frame frame(70, 3);
   frame.values.filterType = 1;
-  MiniHost host;
-  TestWorld input = MakeWorld<PF_Pixel8>(70, 3, -2, 1);
-  ContextPtr context = MakeContext(frame);
-  TestWorld output = RenderWithContext<PF_Pixel8>(*context, host, input);
-  EXPECT_EQ(gPixelDataCalls, 0);  // the host sampler reads the world itself
-  ASSERT_EQ(gSampleCalls.size(), 71U * 4U);  // the extent reaches one pixel past each side
-  const PF_LRect r = context->outputRect;
-  for (int32_t y = 0; y < 4; ++y) {
-    for (int32_t x = 0; x < 71; ++x) {
-      const SampleCall& call = gSampleCalls[static_cast<size_t>(y * 71 + x)];
-      EXPECT_EQ(call.x, (r.left + x + 2) * 65536);
-      EXPECT_EQ(call.y, (r.top + y - 1) * 65536);
-    }
+  TestWorld input(70, 3, sizeof(PF_Pixel8), -2, 1);
+  ContextPtr context = frame.Context();
+  EXPECT_FALSE(Render<PF_Pixel8>(*context, input).Pixels(4).empty());
+  EXPECT_EQ(gPixelDataCalls, 0);
+  ASSERT_EQ(gSamples.size(), 71u * 4u);
+  for (size_t i = 0; i < gSamples.size(); ++i) {
+    const int32_t x = int32_t(i % 71) + context->outputRect.left;
+    const int32_t y = int32_t(i / 71) + context->outputRect.top;
+    ASSERT_EQ(gSamples[i], std::make_pair((x + 2) * 65536, (y - 1) * 65536)) << i;
   }
-  EXPECT_TRUE(OnlyPixelsWritten<PF_Pixel8>(output));
 }
 
-TEST(RowCallbacks, BuiltInGivesUnmappablePixelsTheFarOutsidePosition) {
-  FrameValues frame(64, 64);
-  frame.values.lensModelChoice = 3;
-  frame.values.filterType = 1;
-  frame.sliders[kParamRadial4First] = -1.5;
-  MiniHost host;
-  TestWorld input = MakeWorld<PF_PixelFloat>(64, 64, 0, 0);
-  ContextPtr context = MakeContext(frame);
-  RenderWithContext<PF_PixelFloat>(*context, host, input);
-  // Row 0's corner pixel lies past the fold.
-  ASSERT_FALSE(gSampleCalls.empty());
-  EXPECT_EQ(gSampleCalls[0].x, kMin);
-  EXPECT_EQ(gSampleCalls[0].y, kMin);
-}
-
-// Row offsets past 2^31 bytes cannot be formed by the samplers; such an input is refused
-// before anything is read (its rows here are never touched: the buffer is small).
-TEST(RowCallbacks, InputBeyondThirtyTwoBitOffsetsIsRefused) {
-  FrameValues frame(16, 3);
-  MiniHost host;
-  TestWorld input = MakeWorld<PF_Pixel8>(16, 3, 0, 0);
-  input.world.rowbytes = 1 << 30;
-  ContextPtr context = MakeContext(frame);
-  TestWorld output = MakeWorld<PF_Pixel8>(17, 4, 0, 0);
-  context->inData = &host.inData;
-  context->inputWorld = &input.world;
+// Failure paths write nothing, or only the row: an input whose row offsets pass 2^31 bytes is
+// refused before anything is read; a failing pixel-data call comes back even for an empty
+// row; positions that are not numbers (a NaN centre) render transparent with every filter.
+TEST(RowCallbacks, RefusalsAndPositionsThatAreNotNumbers) {
+  TestWorld small(16, 3, 4), huge(16, 3, 4), output(17, 4, 4), empty(0, 1, 16);
+  huge.world.rowbytes = 1 << 30;
+  ContextPtr context = Frame(16, 3).Context();
+  context->inputWorld = &huge.world;
   context->outputWorld = &output.world;
-  EXPECT_EQ(DistortRow8(context.get(), 0, 1, nullptr, Row<PF_Pixel8>(output, 1)),
+  EXPECT_EQ(DistortRow8(context.get(), 0, 1, nullptr, reinterpret_cast<PF_Pixel8*>(output.Row(1))),
             PF_Err_OUT_OF_MEMORY);
-  EXPECT_TRUE(std::all_of(output.bytes.begin(), output.bytes.end(),
-                          [](uint8_t b) { return b == kSentinel; }));
-}
-
-TEST(RowCallbacks, WidthZeroWritesNothingButStillAsksForThePixels) {
+  EXPECT_EQ(output.Pixels(4), std::vector<uint8_t>(17 * 4 * 4, kSentinel));
+  context->inputWorld = &small.world;
+  context->outputWorld = &empty.world;
   for (PF_Err failure : {PF_Err_NONE, PF_Err_BAD_CALLBACK_PARAM}) {
-    FrameValues frame(10, 10);
-    MiniHost host;
-    TestWorld input = MakeWorld<PF_PixelFloat>(10, 10, 0, 0);
-    ContextPtr context = MakeContext(frame);
-    TestWorld output = MakeWorld<PF_PixelFloat>(0, 1, 0, 0);
-    context->inData = &host.inData;
-    context->pixelDataSuite = &host.pixelData;
-    context->inputWorld = &input.world;
-    context->outputWorld = &output.world;
+    gPixelDataCalls = 0;
     gPixelDataError = failure;
-    EXPECT_EQ(DistortRowFloat(context.get(), 0, 0, nullptr, Row<PF_PixelFloat>(output, 0)),
-              failure);
+    auto* row = reinterpret_cast<PF_PixelFloat*>(empty.Row(0));
+    EXPECT_EQ(DistortRowFloat(context.get(), 0, 0, nullptr, row), failure);
     EXPECT_EQ(gPixelDataCalls, 1);
-    EXPECT_TRUE(OnlyPixelsWritten<PF_PixelFloat>(output));
+    EXPECT_EQ(std::count(empty.bytes.begin(), empty.bytes.end(), kSentinel),
+              std::ptrdiff_t(empty.bytes.size()));
   }
-}
-
-// A frame whose positions are not numbers (a NaN lens centre) renders transparent rows
-// with every table-driven filter, reading and writing nothing it should not.
-TEST(RowCallbacks, PositionsThatAreNotNumbersRenderTransparent) {
+  gPixelDataError = PF_Err_NONE;
   for (int32_t filter = 2; filter <= 6; ++filter) {
-    FrameValues frame(40, 8);
+    Frame frame(40, 8);
     frame.values.filterType = filter;
-    frame.values.lensCenter[0] = std::numeric_limits<double>::quiet_NaN();
-    MiniHost host;
-    TestWorld input = MakeWorld<PF_Pixel8>(40, 8, 0, 0);
+    frame.values.lensCenter[0] = kNaN;
+    TestWorld input(40, 8, sizeof(PF_Pixel8));
     FillPattern<PF_Pixel8>(input);
-    ContextPtr context = MakeContext(frame);
-    context->outputRect = PF_LRect{0, 0, 40, 8};  // the NaN frame's own extent is empty
-    TestWorld output = RenderWithContext<PF_Pixel8>(*context, host, input);
-    for (uint8_t b : PixelBytes<PF_Pixel8>(output)) ASSERT_EQ(b, 0) << "filter " << filter;
-    EXPECT_TRUE(OnlyPixelsWritten<PF_Pixel8>(output));
+    const PF_LRect rect{0, 0, 40, 8};  // the NaN frame's own extent is empty
+    EXPECT_EQ(Render<PF_Pixel8>(*frame.Context(), input, &rect).Pixels(4),
+              std::vector<uint8_t>(40 * 8 * 4, 0))
+        << filter;
   }
 }
 

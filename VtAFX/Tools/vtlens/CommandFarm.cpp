@@ -16,6 +16,7 @@
 #include "EffectSession.h"
 #include "ImageFile.h"
 #include "SlurmScript.h"
+#include "TempFiles.h"
 #include "ToolError.h"
 
 extern char** environ;
@@ -33,33 +34,6 @@ std::string ThisExecutable() {
   ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
   if (n <= 0) throw ToolError("cannot tell where this vtlens is (/proc/self/exe)");
   return std::string(buffer, static_cast<size_t>(n));
-}
-
-// Written under a temporary name and renamed, so that a job submitted meanwhile never
-// reads half a file.
-void WriteFileWhole(const std::string& path, const std::string& contents, mode_t mode) {
-  std::string temp = path + ".vtlens-" + std::to_string(getpid());
-  int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, mode);
-  bool ok = fd >= 0;
-  for (size_t done = 0; ok && done < contents.size();) {
-    ssize_t n = write(fd, contents.data() + done, contents.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    ok = n > 0;
-    if (ok) done += static_cast<size_t>(n);
-  }
-  std::string why = ok ? "" : std::strerror(errno);
-  if (fd >= 0 && close(fd) != 0 && ok) {
-    ok = false;
-    why = std::strerror(errno);
-  }
-  if (ok && rename(temp.c_str(), path.c_str()) != 0) {
-    ok = false;
-    why = std::strerror(errno);
-  }
-  if (!ok) {
-    unlink(temp.c_str());
-    throw ToolError("cannot write \"" + path + "\": " + why);
-  }
 }
 
 void MakeFolder(const std::string& path) {
@@ -135,13 +109,13 @@ int RunFarm(const std::vector<std::string>& args) {
                     " frames are missing: " + DescribeFrames(missing));
 
   MakeFolder(job.logFolder);
-  for (const FileCopy& copy : job.copies) WriteFileWhole(copy.path, copy.contents, 0644);
+  for (const FileCopy& copy : job.copies) WriteFileThroughTemporary(copy.path, copy.contents, 0644);
   // The tasks' own settings, presets read from the copies, must be ones the effect takes.
   EffectSession session = OpenEffect(OptionValue(job.taskArguments, "module"));
   ControlSettings settings;
   ApplyEffectOptions(job.taskArguments, session.controls, settings);
   (void)NewInstance(session, settings);
-  WriteFileWhole(job.scriptPath, job.script, 0755);
+  WriteFileThroughTemporary(job.scriptPath, job.script, 0755);
 
   long frames = job.frames.last - job.frames.first + 1;
   std::fprintf(stderr, "vtlens: %ld frames in %ld array tasks of up to %ld, %d CPU%s each; logs in %s\n", frames,

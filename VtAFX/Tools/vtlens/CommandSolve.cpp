@@ -16,6 +16,7 @@
 #include "SolveFit.h"
 #include "SolveLens.h"
 #include "SolveSources.h"
+#include "TempFiles.h"
 #include "ToolError.h"
 
 namespace {
@@ -90,24 +91,6 @@ nlohmann::ordered_json MakePreset(const std::vector<Control>& controls, const Co
     }
   }
   return preset;
-}
-
-// Written beside the destination and renamed over it only when complete.
-template <typename WriteFn>
-void WriteWhole(const std::string& path, const std::string& suffix, WriteFn write) {
-  size_t slash = path.find_last_of('/');
-  std::string temp = path.substr(0, slash == std::string::npos ? 0 : slash + 1) + ".vtlens-" +
-                     std::to_string(getpid()) + "-" + path.substr(slash == std::string::npos ? 0 : slash + 1) + suffix;
-  try {
-    write(temp);
-  } catch (...) {
-    std::remove(temp.c_str());
-    throw;
-  }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    std::remove(temp.c_str());
-    throw ToolError("cannot write \"" + path + "\"");
-  }
 }
 
 bool EndsWith(const std::string& text, const std::string& end) {
@@ -223,15 +206,10 @@ int RunSolve(const std::vector<std::string>& args) {
     std::printf("%s = %.10g +- %.3g\n", free[k].name.c_str(), result.values[k], result.deviations[k]);
 
   if (!plot.empty())
-    WriteWhole(plot, ".png", [&](const std::string& temp) { WriteResidualPlot(temp, result.residuals, layer.width, layer.height); });
+    WriteThroughTemporary(plot, [&](const std::string& temp) { WriteResidualPlot(temp, result.residuals, layer.width, layer.height); });
   if (!out.empty()) {
     const std::string text = MakePreset(session.controls, settings, lens.ModelName(), free, result.values).dump(2) + "\n";
-    WriteWhole(out, "", [&](const std::string& temp) {
-      std::ofstream file(temp, std::ios::binary);
-      file << text;
-      file.close();
-      if (!file) throw ToolError("cannot write the preset \"" + out + "\"");
-    });
+    WriteFileThroughTemporary(out, text, 0666);
   }
   return 0;
 }

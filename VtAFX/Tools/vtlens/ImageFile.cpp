@@ -247,18 +247,12 @@ void WriteImageFile(const std::string& path, const Image& image, const WriteOpti
        : image.depth == kDepth16 ? static_cast<const void*>(data16.data())
                                  : static_cast<const void*>(dataFloat.data());
 
-  RemoveStaleTemporaries(path);
-  std::string temp = TempPathFor(path);
-  TempFileGuard guard(temp);
-  bool ok = out->open(temp, desc) && out->write_image(TypeOfDepth(image.depth), data);
-  ok = out->close() && ok;
-  if (!ok) {
-    std::string why = out->geterror();
-    std::remove(temp.c_str());
-    throw ToolError("cannot write \"" + path + "\": " + (why.empty() ? "write failed" : why));
-  }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    std::remove(temp.c_str());
-    throw ToolError("cannot write \"" + path + "\": the finished file could not be put in place");
-  }
+  WriteThroughTemporary(path, [&](const std::string& temp) {
+    bool ok = out->open(temp, desc) && out->write_image(TypeOfDepth(image.depth), data);
+    ok = out->close() && ok;
+    if (!ok) {
+      std::string why = out->geterror();
+      throw ToolError("cannot write \"" + path + "\": " + (why.empty() ? "write failed" : why));
+    }
+  });
 }

@@ -5,7 +5,9 @@
 #include <climits>
 #include <csignal>
 #include <cstring>
+#include <cstdio>
 #include <dirent.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "ToolError.h"
@@ -121,4 +123,40 @@ int RemoveStaleTemporaries(const std::string& path) {
   }
   closedir(folder);
   return removed;
+}
+
+void WriteThroughTemporary(const std::string& path,
+                           const std::function<void(const std::string& temp)>& write) {
+  RemoveStaleTemporaries(path);
+  const std::string temp = TempPathFor(path);
+  TempFileGuard guard(temp);
+  try {
+    write(temp);
+  } catch (...) {
+    std::remove(temp.c_str());
+    throw;
+  }
+  if (std::rename(temp.c_str(), path.c_str()) != 0) {
+    std::remove(temp.c_str());
+    throw ToolError("cannot write \"" + path + "\": the finished file could not be put in place");
+  }
+}
+
+void WriteFileThroughTemporary(const std::string& path, const std::string& contents, mode_t mode) {
+  WriteThroughTemporary(path, [&](const std::string& temp) {
+    int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, mode);
+    bool ok = fd >= 0;
+    for (size_t done = 0; ok && done < contents.size();) {
+      ssize_t n = write(fd, contents.data() + done, contents.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      ok = n > 0;
+      if (ok) done += static_cast<size_t>(n);
+    }
+    std::string why = ok ? "" : std::strerror(errno);
+    if (fd >= 0 && close(fd) != 0 && ok) {
+      ok = false;
+      why = std::strerror(errno);
+    }
+    if (!ok) throw ToolError("cannot write \"" + path + "\": " + why);
+  });
 }

@@ -4,6 +4,9 @@
 // outright, by the next run that writes the same output.
 #pragma once
 
+#include <sys/types.h>
+
+#include <functional>
 #include <string>
 
 // Files being written at once: one per render worker (never more than kMaxThreads).
@@ -37,3 +40,15 @@ class TempFileGuard {
 // (killed outright, or the machine lost power). Temporaries of live runs stay: another
 // vtlens may be writing the same output right now. Returns how many were removed.
 int RemoveStaleTemporaries(const std::string& path);
+
+// Writes `path` whole or not at all: `write` fills the temporary it is given (TempPathFor's
+// name, registered for removal on interruption), which is renamed over `path` once `write`
+// returns. Temporaries of `path` left by killed runs are removed first. When `write` throws,
+// or the rename fails, the temporary is removed and the error propagates; a failed rename
+// is a ToolError naming `path`.
+void WriteThroughTemporary(const std::string& path,
+                           const std::function<void(const std::string& temp)>& write);
+
+// Writes `contents` as the file `path`, created with permissions `mode` (less the umask),
+// through a temporary as above. Throws a ToolError naming `path` and the reason.
+void WriteFileThroughTemporary(const std::string& path, const std::string& contents, mode_t mode);
