@@ -27,7 +27,9 @@ void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
   return std::malloc(size ? size : 1);
 }
 // Scalar nothrow new beside CountingNew's delete, which frees with free().
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return std::malloc(size ? size : 1); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  return std::malloc(size ? size : 1);
+}
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
@@ -114,7 +116,8 @@ TEST(KernelTableBuild, FailedAllocationLeavesFlagClearAndARetryBuildsOnlyWhatIsM
     EXPECT_EQ(tables.built, 1);
     EXPECT_EQ(TableOf(tables, failing == 1 ? 1 : 0), kept);
     // The rebuilt table is a real one: the centre weight of phase (0, 0) is 1, 1, 0.9 * 8/9.
-    EXPECT_EQ(TableOf(tables, failing - 1)->blocks[failing == 2 ? 14 : 5], failing == 3 ? 0.8f : 1.0f);
+    EXPECT_EQ(TableOf(tables, failing - 1)->blocks[failing == 2 ? 14 : 5],
+              failing == 3 ? 0.8f : 1.0f);
     ReleaseFilterKernelTableSet(tables);
     EXPECT_EQ(tables.lanczos2, nullptr);
     EXPECT_EQ(tables.built, 0);

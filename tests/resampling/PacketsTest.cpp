@@ -11,8 +11,9 @@
 namespace {
 
 TEST(FloatPacket, SetRunCountGivesTheRestOfTheRowUpToSixtyFour) {
-  const int32_t cases[][3] = {{100, 64, 36}, {100, 0, 64}, {64, 64, 0}, {65, 64, 1},
-                              {10, 20, 0},   {INT_MAX, INT_MIN, 64}, {INT_MIN, INT_MAX, 0}};
+  const int32_t cases[][3] = {{100, 64, 36},        {100, 0, 64}, {64, 64, 0},
+                              {65, 64, 1},          {10, 20, 0},  {INT_MAX, INT_MIN, 64},
+                              {INT_MIN, INT_MAX, 0}};
   for (const auto& c : cases) {
     PointPacket points;
     SetRunCount(points, c[0], c[1]);

@@ -2,9 +2,9 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <random>
-#include <functional>
 #include <thread>
 #include <vector>
 
@@ -59,7 +59,9 @@ struct World {
     const uint16_t half = static_cast<uint16_t>(value);
     if (bits == 8) *At(col, row, channel) = static_cast<uint8_t>(value);
     std::memcpy(At(col, row, channel), bits == 16 ? static_cast<const void*>(&half) : &value,
-                bits == 16 ? 2 : bits == 32 ? 4 : 0);
+                bits == 16   ? 2
+                : bits == 32 ? 4
+                             : 0);
   }
   float FullScale() const { return bits == 8 ? 255.0f : bits == 16 ? 32768.0f : 1.0f; }
 
@@ -79,7 +81,9 @@ struct World {
       s.tapOffsetX = s.tapOffsetY = six ? 2 : 1;
       s.phases = 64.0f;
       s.blockStride = six ? 40.0f : 16.0f;
-      s.weights = filter == kLanczos2 ? Tables().lanczos2 : six ? Tables().lanczos3 : Tables().mitchell;
+      s.weights = filter == kLanczos2 ? Tables().lanczos2
+                  : six               ? Tables().lanczos3
+                                      : Tables().mitchell;
     }
     return s;
   }
@@ -102,13 +106,17 @@ World MakeWorld(int32_t bits, int32_t width, int32_t height, uint32_t seed, bool
   for (int32_t row = 0; row < height; ++row)
     for (int32_t col = 0; col < width; ++col)
       for (int c = 0; c < 4; ++c)
-        w.Set(col, row, c, bits != 32 ? static_cast<float>(ints(random)) : (col + c) % 5 == 0 ? -0.0f : floats(random));
+        w.Set(col, row, c,
+              bits != 32           ? static_cast<float>(ints(random))
+              : (col + c) % 5 == 0 ? -0.0f
+                                   : floats(random));
   return w;
 }
 
 SamplerFamily FamilyOf(Filter filter) {
-  return filter == kNearest ? SamplerFamily::Nearest
-         : filter == kBilinear ? SamplerFamily::Bilinear : SamplerFamily::Kernel;
+  return filter == kNearest    ? SamplerFamily::Nearest
+         : filter == kBilinear ? SamplerFamily::Bilinear
+                               : SamplerFamily::Kernel;
 }
 
 // The filters one position at a time in plain float arithmetic, in the promised operation
@@ -128,7 +136,8 @@ void Reference(const World& w, Filter filter, float x, float y, float result[4])
   y = y >= -268435456.0f && y <= 268435456.0f ? y : 268435456.0f;
   const float w1 = static_cast<float>(w.width - 1), h1 = static_cast<float>(w.height - 1);
   auto pixel = [&](float col, float row, int c) {
-    return w.Get(static_cast<int32_t>(ClampTo(col, 0.0f, w1)), static_cast<int32_t>(ClampTo(row, 0.0f, h1)), c);
+    return w.Get(static_cast<int32_t>(ClampTo(col, 0.0f, w1)),
+                 static_cast<int32_t>(ClampTo(row, 0.0f, h1)), c);
   };
   if (filter == kNearest) {
     const float xr = std::nearbyint(x), yr = std::nearbyint(y);
@@ -141,7 +150,8 @@ void Reference(const World& w, Filter filter, float x, float y, float result[4])
     const float fx = x - x0, fy = y - y0, m = InRange(x0, 0.0f, w1) * InRange(y0, 0.0f, h1);
     for (int c = 0; c < 4; ++c) {
       const float top = (pixel(x0 + 1.0f, y0, c) - pixel(x0, y0, c)) * fx + pixel(x0, y0, c);
-      const float bottom = (pixel(x0 + 1.0f, y0 + 1.0f, c) - pixel(x0, y0 + 1.0f, c)) * fx + pixel(x0, y0 + 1.0f, c);
+      const float bottom =
+          (pixel(x0 + 1.0f, y0 + 1.0f, c) - pixel(x0, y0 + 1.0f, c)) * fx + pixel(x0, y0 + 1.0f, c);
       const float v = (bottom - top) * fy + top;
       result[c] = w.bits != 32 ? std::nearbyint(v * m) : v * m;
     }
@@ -150,7 +160,8 @@ void Reference(const World& w, Filter filter, float x, float y, float result[4])
   const SampleSource s = w.Source(filter);
   const float phaseX = Floor((x - x0) * 64.0f), phaseY = Floor((y - y0) * 64.0f);
   // A phase of 64 never reads past the table.
-  const float block = std::fmin(s.blockStride * 64.0f * phaseY + s.blockStride * phaseX, 4095.0f * s.blockStride);
+  const float block =
+      std::fmin(s.blockStride * 64.0f * phaseY + s.blockStride * phaseX, 4095.0f * s.blockStride);
   const float* weights = s.weights->blocks.get() + static_cast<int32_t>(block);
   float sum[4] = {0, 0, 0, 0}, weightSum = 0.0f;
   for (int ty = 0; ty < s.tapsY; ++ty) {
@@ -180,11 +191,36 @@ std::vector<uint8_t> Stored(const World& w, const float v[4]) {  // the pixel's 
 // inside.
 std::vector<float> AxisPositions(int32_t size, std::mt19937& random, bool inside) {
   const float n = static_cast<float>(size), inf = std::numeric_limits<float>::infinity();
-  std::vector<float> v = {-4.5f, -2.5f, -2.0f, -1.5f, -1.0f, -0.5f, -0.25f, 0.0f, -0.0f,
-                          n - 1.0f, n - 0.5f, n, n + 0.5f, n + 1.0f, n + 1.5f, n + 3.0f,
-                          std::nextafter(0.0f, -1.0f), -1e-7f, std::nextafter(n - 1.0f, n),
-                          std::nextafter(n, 0.0f), 1e7f, -1e7f, 268435456.0f, -268435456.0f,
-                          3e8f, -3e8f, 1e30f, inf, -inf, kNaN};
+  std::vector<float> v = {-4.5f,
+                          -2.5f,
+                          -2.0f,
+                          -1.5f,
+                          -1.0f,
+                          -0.5f,
+                          -0.25f,
+                          0.0f,
+                          -0.0f,
+                          n - 1.0f,
+                          n - 0.5f,
+                          n,
+                          n + 0.5f,
+                          n + 1.0f,
+                          n + 1.5f,
+                          n + 3.0f,
+                          std::nextafter(0.0f, -1.0f),
+                          -1e-7f,
+                          std::nextafter(n - 1.0f, n),
+                          std::nextafter(n, 0.0f),
+                          1e7f,
+                          -1e7f,
+                          268435456.0f,
+                          -268435456.0f,
+                          3e8f,
+                          -3e8f,
+                          1e30f,
+                          inf,
+                          -inf,
+                          kNaN};
   if (inside) v = {0.0f, std::nextafter(n - 1.0f, 0.0f), n - 1.5f};
   std::uniform_real_distribution<float> any(-5.0f, n + 5.0f), pair(0.0f, n - 1.0f);
   std::uniform_int_distribution<int> halves(-10, 2 * size + 10);
@@ -249,7 +285,8 @@ TEST(BatchedSamplers, EveryTargetWritesTheSse2BytesAndSse2ThePlainEvaluation) {
               Reference(world, filter, positions.x[k], y, expected);
               const std::vector<uint8_t> want = Stored(world, expected);
               ASSERT_EQ(std::memcmp(&out[k * world.bytesPerPixel], want.data(), want.size()), 0)
-                  << kNames[filter] << " " << wc.bits << "-bit at (" << positions.x[k] << ", " << y << ")";
+                  << kNames[filter] << " " << wc.bits << "-bit at (" << positions.x[k] << ", " << y
+                  << ")";
             }
           }
         }
@@ -303,9 +340,11 @@ TEST(BatchedSamplers, SourcesWithoutPixelsOrFormatOrAFittingTable) {
       {"null pixels", [](SampleSource& s) { s.pixels = nullptr; }, 5, false},
       {"zero width", [](SampleSource& s) { s.width = 0; }, 5, false},
       {"negative height", [](SampleSource& s) { s.height = -3; }, 5, false},
-      {"wider than floats count exactly", [](SampleSource& s) { s.width = (1 << 25) + 4; }, 5, false},
+      {"wider than floats count exactly", [](SampleSource& s) { s.width = (1 << 25) + 4; }, 5,
+       false},
       {"rows beyond 32-bit offsets", [](SampleSource& s) { s.rowBytes = 1 << 30; }, 5, false},
-      {"rows beyond 32-bit offsets, bottom up", [](SampleSource& s) { s.rowBytes = -(1 << 30); }, 5, false},
+      {"rows beyond 32-bit offsets, bottom up", [](SampleSource& s) { s.rowBytes = -(1 << 30); }, 5,
+       false},
       {"no table", [](SampleSource& s) { s.weights = nullptr; }, 5, true},
       {"more taps than a block", [](SampleSource& s) { s.tapsX = 5; }, 5, true},
       {"another table's stride", [](SampleSource& s) { s.blockStride = 40.0f; }, 5, true},
@@ -321,7 +360,8 @@ TEST(BatchedSamplers, SourcesWithoutPixelsOrFormatOrAFittingTable) {
       std::vector<uint8_t> out(64 * 16, 0xAB);
       SelectBatchedSampler(FamilyOf(filter), 8, CpuFeatures())(source, positions, out.data());
       for (size_t b = 0; b < out.size(); ++b) {
-        ASSERT_EQ(out[b], b < c.pixelsWritten * 4u ? 0 : 0xAB) << c.what << " " << kNames[filter] << " byte " << b;
+        ASSERT_EQ(out[b], b < c.pixelsWritten * 4u ? 0 : 0xAB)
+            << c.what << " " << kNames[filter] << " byte " << b;
       }
     }
   }

@@ -27,7 +27,8 @@ class SolveLens {
   // An "Apply WF2" setting is still evaluated through that render's own frames, shifted by
   // ApplyShift: the two modes round their frame scales to float differently, and an ST map
   // of an "Apply WF2" render must solve back to its coefficients to the last few digits.
-  SolveLens(EffectSession& session, const ControlSettings& settings, int width, int height, long frame);
+  SolveLens(EffectSession& session, const ControlSettings& settings, int width, int height,
+            long frame);
   ~SolveLens();
   SolveLens(const SolveLens&) = delete;
   SolveLens& operator=(const SolveLens&) = delete;

@@ -14,7 +14,8 @@
 // Each expression below is the one of the one-point mapping it mirrors, term for term and
 // grouped the same way, so that every lane rounds exactly as the one-point code does.
 //
-// Requires, before inclusion: <cmath>, <cstdint>, "Lens/LaneKernelTable.h", "Lens/NewtonInversion.h".
+// Requires, before inclusion: <cmath>, <cstdint>, "Lens/LaneKernelTable.h",
+// "Lens/NewtonInversion.h".
 
 namespace {
 
@@ -97,9 +98,15 @@ struct Registers {
   friend Registers operator/(const Registers& a, const Registers& b) {
     return Each(a, b, [](R x, R y) { return x / y; });
   }
-  friend Registers Sqrt(const Registers& a) { return Each(a, [](R x) { return Sqrt(x); }); }
-  friend Registers Abs(const Registers& a) { return Each(a, [](R x) { return Abs(x); }); }
-  friend Registers Neg(const Registers& a) { return Each(a, [](R x) { return Neg(x); }); }
+  friend Registers Sqrt(const Registers& a) {
+    return Each(a, [](R x) { return Sqrt(x); });
+  }
+  friend Registers Abs(const Registers& a) {
+    return Each(a, [](R x) { return Abs(x); });
+  }
+  friend Registers Neg(const Registers& a) {
+    return Each(a, [](R x) { return Neg(x); });
+  }
   friend Registers Max(const Registers& a, const Registers& b) {
     return Each(a, b, [](R x, R y) { return Max(x, y); });
   }
@@ -179,10 +186,9 @@ MaskOf<V> InvertLanes(const Map& map, V targetX, V targetY, V& u, V& v) {
     const V ey = targetY - m.pv;
     const V error = ex * ex + ey * ey;
     const MaskOf<V> diverging = Gt(error, previousError);
-    const MaskOf<V> flat =
-        AndNot(And(And(Lt(Abs(m.j11), tolerance), Lt(Abs(m.j12), tolerance)),
-                   And(Lt(Abs(m.j21), tolerance), Lt(Abs(m.j22), tolerance))),
-               diverging);
+    const MaskOf<V> flat = AndNot(And(And(Lt(Abs(m.j11), tolerance), Lt(Abs(m.j12), tolerance)),
+                                      And(Lt(Abs(m.j21), tolerance), Lt(Abs(m.j22), tolerance))),
+                                  diverging);
     converged = Or(converged, And(active, flat));
     const V det = m.j11 * m.j22 - m.j21 * m.j12;
     const MaskOf<V> stop = Or(Or(diverging, flat), Eq(det, V(0.0)));
@@ -229,8 +235,8 @@ struct Radial4Poly {
   // pu = g u + 0 and j11 = (dg/du u + g) + (0 u + 0 v), and so on, give the full sums' bits,
   // as long as every term is finite: r2 < 1e300 keeps a = r2 + 2 u^2 and t = 2 u v finite.
   // A register with any lane outside (or NaN) takes the full sums.
-  bool radialOnly = IsPositiveZero(c[1]) && IsPositiveZero(c[2]) && IsPositiveZero(c[4]) &&
-                    IsPositiveZero(c[5]);
+  bool radialOnly =
+      IsPositiveZero(c[1]) && IsPositiveZero(c[2]) && IsPositiveZero(c[4]) && IsPositiveZero(c[5]);
 
   bool Shortcut(V r2) const { return radialOnly && !Any(AndNot(V::AllLanes(), Lt(r2, V(1e300)))); }
 
@@ -358,8 +364,8 @@ struct StdRadial4Lanes {
   const double* c = m.params.coef;
   MaskOf<V> Undistort(V x, V y, V& ox, V& oy) const {
     V pu, pv;
-    const MaskOf<V> valid = ModelFrameClosedForm(
-        Radial4Poly<V>{c}, (x - c[6]) * m.toModelX, (y - c[7]) * m.toModelY, pu, pv);
+    const MaskOf<V> valid = ModelFrameClosedForm(Radial4Poly<V>{c}, (x - c[6]) * m.toModelX,
+                                                 (y - c[7]) * m.toModelY, pu, pv);
     ox = pu * m.fromModelX;
     oy = pv * m.fromModelY;
     return valid;
@@ -425,8 +431,7 @@ V LaneFactor(const double* poly, const LaneMonomials<V>& t) {
 }
 
 template <class V>
-void LaneFactorSlopes(const double* poly, V u, V v, const LaneMonomials<V>& t, V& dFdu,
-                      V& dFdv) {
+void LaneFactorSlopes(const double* poly, V u, V v, const LaneMonomials<V>& t, V& dFdu, V& dFdv) {
   const V u3 = t.u2 * u;
   const V v3 = t.v2 * v;
   dFdu = poly[0] * (2.0 * u) + poly[2] * (4.0 * u3) + poly[3] * (2.0 * u * t.v2) +
@@ -473,7 +478,9 @@ struct AnamorphicLanes {
   const double squeeze;
   const AnamorphicPoly<V, kMerged> poly;
   explicit AnamorphicLanes(const LensModel& model)
-      : m(model), at(model.params.coef + (kMerged ? 9 : 18)), squeeze(model.params.squeeze),
+      : m(model),
+        at(model.params.coef + (kMerged ? 9 : 18)),
+        squeeze(model.params.squeeze),
         poly{model} {}
 
   void ForwardTurn(V p, V q, V& outP, V& outQ) const {
@@ -583,20 +590,15 @@ struct FisheyeLanes {
   V AngleSlope(V a, V factor) const {
     const V t = a * a;
     const V t2 = t * t;
-    return factor +
-           t * (2.0 * c[0] + 4.0 * c[1] * t + 6.0 * c[2] * t2 + 8.0 * c[3] * (t2 * t));
+    return factor + t * (2.0 * c[0] + 4.0 * c[1] * t + 6.0 * c[2] * t2 + 8.0 * c[3] * (t2 * t));
   }
   V AngleOf(V r) const {
     const double f = c[5];
     switch (kProjection) {
-      case FisheyeProjection::Stereographic:
-        return 2.0 * f * EachLane<V, LibmAtan>(r / 2.0);
-      case FisheyeProjection::Equisolid:
-        return 2.0 * f * EachLane<V, LibmAsin>(r / 2.0);
-      case FisheyeProjection::Orthographic:
-        return EachLane<V, LibmAsin>(r);
-      case FisheyeProjection::Equidistant:
-        break;
+      case FisheyeProjection::Stereographic: return 2.0 * f * EachLane<V, LibmAtan>(r / 2.0);
+      case FisheyeProjection::Equisolid: return 2.0 * f * EachLane<V, LibmAsin>(r / 2.0);
+      case FisheyeProjection::Orthographic: return EachLane<V, LibmAsin>(r);
+      case FisheyeProjection::Equidistant: break;
     }
     return r;
   }
@@ -607,10 +609,8 @@ struct FisheyeLanes {
         return f == 0.0 ? V(0.0) : 2.0 * EachLane<V, LibmTan>(a / (2.0 * f));
       case FisheyeProjection::Equisolid:
         return f == 0.0 ? V(0.0) : 2.0 * EachLane<V, LibmSin>(a / (2.0 * f));
-      case FisheyeProjection::Orthographic:
-        return EachLane<V, LibmSin>(a);
-      case FisheyeProjection::Equidistant:
-        break;
+      case FisheyeProjection::Orthographic: return EachLane<V, LibmSin>(a);
+      case FisheyeProjection::Equidistant: break;
     }
     return a;
   }
@@ -808,15 +808,17 @@ using StdFull = StdAnamorphicLanes<V, false>;
 // already keeps the processor busy and wider groups only add spills; a direction that
 // iterates is one dependent chain per chunk and takes `kChains` registers (W) at once.
 #define VTAFX_LANE_ROW(Kernel, D, U) \
-  {MapRunLanes<D, Kernel, false>, MapRunLanes<U, Kernel, true>}
+  { MapRunLanes<D, Kernel, false>, MapRunLanes<U, Kernel, true> }
 #define VTAFX_POINTS_ROW(Kernel, D, U) \
-  {MapPointsLanes<D, Kernel, false>, MapPointsLanes<U, Kernel, true>}
-#define VTAFX_ROWS(ROW)                                                                       \
-  {ROW(IdentityLanes, R, R), ROW(PerPointLanes, R, R), ROW(Radial4Lanes, R, W),              \
-   ROW(StdRadial4Lanes, W, R), ROW(SquashLanes, R, W), ROW(PlainFull, R, W),                 \
-   ROW(PlainMerged, R, W), ROW(StdFull, W, R), ROW(StdMerged, W, R),                         \
-   ROW(StereographicLanes, W, R), ROW(EquidistantLanes, W, R), ROW(EquisolidLanes, W, R),    \
-   ROW(OrthographicLanes, W, R)}
+  { MapPointsLanes<D, Kernel, false>, MapPointsLanes<U, Kernel, true> }
+#define VTAFX_ROWS(ROW)                                                                        \
+  {                                                                                            \
+    ROW(IdentityLanes, R, R), ROW(PerPointLanes, R, R), ROW(Radial4Lanes, R, W),               \
+        ROW(StdRadial4Lanes, W, R), ROW(SquashLanes, R, W), ROW(PlainFull, R, W),              \
+        ROW(PlainMerged, R, W), ROW(StdFull, W, R), ROW(StdMerged, W, R),                      \
+        ROW(StereographicLanes, W, R), ROW(EquidistantLanes, W, R), ROW(EquisolidLanes, W, R), \
+        ROW(OrthographicLanes, W, R)                                                           \
+  }
 
 template <class R, int kChains>
 const LaneKernelTable& MakeLaneKernelTable() {

@@ -1,9 +1,8 @@
 // The batched lens kernels on AVX2: four doubles per register. This file alone is compiled
 // with AVX2 enabled (no FMA), and only runs where the CPU feature word has kCpuFeatureAvx2.
-#include <immintrin.h>
-
 #include <cmath>
 #include <cstdint>
+#include <immintrin.h>
 
 #include "Lens/LaneKernelTable.h"
 #include "Lens/NewtonInversion.h"

@@ -1,8 +1,7 @@
 // The batched lens kernels on SSE2: two doubles per register. Every x86-64 processor has it.
-#include <emmintrin.h>
-
 #include <cmath>
 #include <cstdint>
+#include <emmintrin.h>
 
 #include "Lens/LaneKernelTable.h"
 #include "Lens/NewtonInversion.h"
@@ -48,7 +47,8 @@ inline __m128d Lane2::NoLanes() { return _mm_setzero_pd(); }
 inline Lane2 Lane2::Load(const double* p) { return Lane2(_mm_loadu_pd(p)); }
 inline void Store(double* p, Lane2 a) { _mm_storeu_pd(p, a.v); }
 inline Lane2 Lane2::LoadFloats(const float* p) {
-  return Lane2(_mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)))));
+  return Lane2(
+      _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)))));
 }
 inline void StoreFloats(float* p, Lane2 a) {
   _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_castps_si128(_mm_cvtpd_ps(a.v)));

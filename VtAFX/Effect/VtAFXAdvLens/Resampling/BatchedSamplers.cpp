@@ -17,8 +17,8 @@ constexpr int32_t kMaxSize = 1 << 24;
 bool OffsetsFitIn32Bits(const SampleSource& source) {
   const int64_t rows = static_cast<int64_t>(source.height - 1) * source.rowBytes;
   const int64_t low = rows < 0 ? rows : 0;
-  const int64_t high = static_cast<int64_t>(source.width - 1) * source.bytesPerPixel +
-                       (rows > 0 ? rows : 0);
+  const int64_t high =
+      static_cast<int64_t>(source.width - 1) * source.bytesPerPixel + (rows > 0 ? rows : 0);
   return low >= INT32_MIN && high <= INT32_MAX;
 }
 

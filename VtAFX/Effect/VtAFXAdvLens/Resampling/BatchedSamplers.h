@@ -28,8 +28,7 @@
 
 // One of the batched samplers: resamples the run `positions` (input grid) into the pixels
 // at `out`.
-typedef void (*BatchedSampler)(const SampleSource& source, const PointPacket& positions,
-                               void* out);
+typedef void (*BatchedSampler)(const SampleSource& source, const PointPacket& positions, void* out);
 
 enum class SamplerFamily { Nearest, Bilinear, Kernel };
 

@@ -43,11 +43,11 @@ struct KernelShape {
 };
 
 constexpr KernelShape kLanczos2Shape{kLanczos2Taps, kLanczos2TapOffset, kLanczos2BlockStride,
-                                     2.0, Lanczos2, true};
+                                     2.0,           Lanczos2,           true};
 constexpr KernelShape kLanczos3Shape{kLanczos3Taps, kLanczos3TapOffset, kLanczos3BlockStride,
-                                     3.0, Lanczos3, true};
+                                     3.0,           Lanczos3,           true};
 constexpr KernelShape kMitchellShape{kMitchellTaps, kMitchellTapOffset, kMitchellBlockStride,
-                                     2.0, Mitchell, false};
+                                     2.0,           Mitchell,           false};
 
 // Distance, in pixels, between tap `tap` and a position `phase` / 64 past its pixel.
 double TapDistance(int32_t tap, int32_t tapOffset, int32_t phase) {

@@ -21,10 +21,10 @@ struct SampleSource {
   float alphaMax;          // upper clamp of alpha in SampleKernel
   int32_t tapsX;           // kernel footprint in pixels (4 or 6); SampleKernel only
   int32_t tapsY;
-  int32_t tapOffsetX;      // the first tap lies this many pixels before floor(position)
+  int32_t tapOffsetX;  // the first tap lies this many pixels before floor(position)
   int32_t tapOffsetY;
-  float phases;            // sub-pixel phases per pixel of the weight table (64)
-  float blockStride;       // floats from one phase block to the next: the table's (16 or 40)
+  float phases;       // sub-pixel phases per pixel of the weight table (64)
+  float blockStride;  // floats from one phase block to the next: the table's (16 or 40)
   const FilterKernelTable* weights;  // the weight table; read only
 };
 

@@ -176,8 +176,10 @@ inline void StoreWordPairs(uint8_t* out, int32_t count, IVec low, IVec high) {
   // Interleaving works within quarters: pixels 0, 1 | 4, 5 | 8, 9 | 12, 13 and
   // 2, 3 | 6, 7 | 10, 11 | 14, 15; the permutes put the quarters in order.
   const IVec even = _mm512_unpacklo_epi32(low, high), odd = _mm512_unpackhi_epi32(low, high);
-  const IVec first = _mm512_permutex2var_epi64(even, _mm512_setr_epi64(0, 1, 8, 9, 2, 3, 10, 11), odd);
-  const IVec second = _mm512_permutex2var_epi64(even, _mm512_setr_epi64(4, 5, 12, 13, 6, 7, 14, 15), odd);
+  const IVec first =
+      _mm512_permutex2var_epi64(even, _mm512_setr_epi64(0, 1, 8, 9, 2, 3, 10, 11), odd);
+  const IVec second =
+      _mm512_permutex2var_epi64(even, _mm512_setr_epi64(4, 5, 12, 13, 6, 7, 14, 15), odd);
   _mm512_mask_storeu_epi64(out, static_cast<__mmask8>(FirstLanes(count)), first);
   _mm512_mask_storeu_epi64(out + 64, static_cast<__mmask8>(FirstLanes(count - 8)), second);
 }

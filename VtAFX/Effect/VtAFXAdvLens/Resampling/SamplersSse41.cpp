@@ -1,9 +1,8 @@
 // The batched samplers with SSE4.1's rounding instructions and packed 32-bit multiply.
-#include <emmintrin.h>
-#include <smmintrin.h>
-
 #include <cstdint>
 #include <cstring>
+#include <emmintrin.h>
+#include <smmintrin.h>
 #include <type_traits>
 
 #include "Resampling/SamplerTargets.h"
