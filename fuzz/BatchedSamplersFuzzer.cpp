@@ -3,10 +3,9 @@
 // on and beside pixel edges), on every processor path this machine has. The world is
 // allocated to the byte and the padding at the end of every row is poisoned, so
 // AddressSanitizer reports any read outside the pixels; the output holds exactly the run.
-#include <sanitizer/asan_interface.h>
-
 #include <cmath>
 #include <cstdint>
+#include <sanitizer/asan_interface.h>
 #include <vector>
 
 #include "FuzzInput.h"
@@ -21,8 +20,8 @@ struct Format {
   float colourMax, alphaMax;
 };
 // The three the effect renders, as its row callbacks describe them.
-constexpr Format kFormats[] = {{8, 4, 255.0f, 255.0f}, {16, 8, 32768.0f, 32768.0f},
-                               {32, 16, 1.0e10f, 1.0f}};
+constexpr Format kFormats[] = {
+    {8, 4, 255.0f, 255.0f}, {16, 8, 32768.0f, 32768.0f}, {32, 16, 1.0e10f, 1.0f}};
 
 struct Kernel {
   int32_t taps, tapOffset, blockStride;
@@ -70,7 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> world(size_t(rowBytes) * size_t(height));
   for (size_t i = 0; i < world.size(); ++i) world[i] = uint8_t(i * 131 + 7);
   for (int32_t y = 0; y < height; ++y) {
-    ASAN_POISON_MEMORY_REGION(world.data() + y * rowBytes + rowPixelBytes, rowBytes - rowPixelBytes);
+    ASAN_POISON_MEMORY_REGION(world.data() + y * rowBytes + rowPixelBytes,
+                              rowBytes - rowPixelBytes);
   }
 
   SampleSource source{};

@@ -16,14 +16,30 @@ namespace {
 harness::EffectHost* gHost = nullptr;  // loaded once, kept as the host keeps a module
 
 // Host calls a frame makes; a few names stand for a family ("iterate8" and the others).
-const char* const kCalls[] = {
-    "checkout_param", "checkin_param", "abort", "progress", "get_pixel_data8",
-    "get_pixel_data16", "get_pixel_data_float", "checkout_layer", "checkout_layer_pixels",
-    "checkin_layer_pixels", "checkout_output", "PF_GetFloatingPointValueFromPointDef",
-    "PF_GetPixelFormat", "iterate8", "iterate16", "iterate_float", "subpixel_sample",
-    "subpixel_sample16", "subpixel_sample_float", "AcquireSuite:PF World Suite",
-    "AcquireSuite:PF Iterate8 Suite", "AcquireSuite:PF Pixel Data Suite",
-    "AcquireSuite:PF Point Param Suite", "ReleaseSuite:PF Iterate8 Suite"};
+const char* const kCalls[] = {"checkout_param",
+                              "checkin_param",
+                              "abort",
+                              "progress",
+                              "get_pixel_data8",
+                              "get_pixel_data16",
+                              "get_pixel_data_float",
+                              "checkout_layer",
+                              "checkout_layer_pixels",
+                              "checkin_layer_pixels",
+                              "checkout_output",
+                              "PF_GetFloatingPointValueFromPointDef",
+                              "PF_GetPixelFormat",
+                              "iterate8",
+                              "iterate16",
+                              "iterate_float",
+                              "subpixel_sample",
+                              "subpixel_sample16",
+                              "subpixel_sample_float",
+                              "AcquireSuite:PF World Suite",
+                              "AcquireSuite:PF Iterate8 Suite",
+                              "AcquireSuite:PF Pixel Data Suite",
+                              "AcquireSuite:PF Point Param Suite",
+                              "ReleaseSuite:PF Iterate8 Suite"};
 
 void Check(bool condition) {
   if (!condition) std::abort();
@@ -52,15 +68,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const int32_t width = in.IntIn<int32_t>(0, 300);
   const int32_t height = in.IntIn<int32_t>(0, 300);
-  const harness::Depth depths[] = {harness::Depth::k8, harness::Depth::k16,
-                                   harness::Depth::kFloat};
+  const harness::Depth depths[] = {harness::Depth::k8, harness::Depth::k16, harness::Depth::kFloat};
   harness::Image layer = harness::MakeImage(width, height, depths[in.IntIn<int>(0, 2)]);
   for (size_t i = 0; i < layer.pixels.size(); ++i) layer.pixels[i] = uint8_t(i * 29 % 253);
   instance.SetLayerSize(width, height);
 
   // Model, mode and filter always; then any controls, by index, any number of times.
   for (PF_ParamIndex popup = 1; popup <= 3; ++popup) {
-    instance.SetValue(popup, {double(in.IntIn<int32_t>(1, params[size_t(popup)].def.u.pd.num_choices))});
+    instance.SetValue(popup,
+                      {double(in.IntIn<int32_t>(1, params[size_t(popup)].def.u.pd.num_choices))});
   }
   const int changes = in.IntIn<int>(0, 24);
   for (int i = 0; i < changes; ++i) {
@@ -80,14 +96,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   request.outputFill = 0xA5;
   switch (in.IntIn<int>(0, 3)) {
     case 1:
-      request.options.faults = {{kCalls[in.IntIn<size_t>(0, std::size(kCalls) - 1)],
-                                 in.IntIn<int32_t>(0, 4)}};
+      request.options.faults = {
+          {kCalls[in.IntIn<size_t>(0, std::size(kCalls) - 1)], in.IntIn<int32_t>(0, 4)}};
       break;
-    case 2:
-      request.options.abortAfterRows = in.IntIn<int32_t>(0, 300);
-      break;
-    default:
-      break;
+    case 2: request.options.abortAfterRows = in.IntIn<int32_t>(0, 300); break;
+    default: break;
   }
 
   const harness::RenderResult frame = instance.Render(request);

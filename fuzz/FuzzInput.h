@@ -4,10 +4,9 @@
 // controls, the largest and smallest doubles), which raw bits almost never hit.
 #pragma once
 
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include <cstdint>
 #include <cstring>
+#include <fuzzer/FuzzedDataProvider.h>
 #include <iterator>
 #include <limits>
 #include <string>
@@ -18,15 +17,33 @@ class FuzzInput {
 
   bool Bool() { return in_.ConsumeBool(); }
   template <typename Int>
-  Int IntIn(Int low, Int high) { return in_.template ConsumeIntegralInRange<Int>(low, high); }
+  Int IntIn(Int low, Int high) {
+    return in_.template ConsumeIntegralInRange<Int>(low, high);
+  }
   std::string Text() { return in_.ConsumeRemainingBytesAsString(); }
 
   double Double() {
-    static constexpr double kTypical[] = {
-        0.0, -0.0, 1.0, -1.0, 0.5, 2.0, -0.05, 0.01, 0.3, -3.0, 100.0, 1920.0, 1e-9,
-        std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
-        -std::numeric_limits<double>::infinity(), std::numeric_limits<double>::max(),
-        std::numeric_limits<double>::denorm_min(), 1e308, -1e308, 268435456.0};
+    static constexpr double kTypical[] = {0.0,
+                                          -0.0,
+                                          1.0,
+                                          -1.0,
+                                          0.5,
+                                          2.0,
+                                          -0.05,
+                                          0.01,
+                                          0.3,
+                                          -3.0,
+                                          100.0,
+                                          1920.0,
+                                          1e-9,
+                                          std::numeric_limits<double>::quiet_NaN(),
+                                          std::numeric_limits<double>::infinity(),
+                                          -std::numeric_limits<double>::infinity(),
+                                          std::numeric_limits<double>::max(),
+                                          std::numeric_limits<double>::denorm_min(),
+                                          1e308,
+                                          -1e308,
+                                          268435456.0};
     const uint8_t tag = in_.ConsumeIntegral<uint8_t>();
     if (tag < 128) {  // the value itself, or a little off it
       return kTypical[tag % std::size(kTypical)] * (tag < 64 ? 1.0 : 1.0 + 1.0 / 64);

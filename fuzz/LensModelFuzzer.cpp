@@ -28,9 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   LensParams params;
   ResetLensParams(params);
   params.kind = static_cast<ModelKind>(in.IntIn<int32_t>(-2, 13));
-  for (double* field : {&params.quadratic, &params.cubic, &params.quartic, &params.hCenter,
-                        &params.vCenter, &params.eccentricity, &params.invVScale,
-                        &params.vScale, &params.squeeze}) {
+  for (double* field :
+       {&params.quadratic, &params.cubic, &params.quartic, &params.hCenter, &params.vCenter,
+        &params.eccentricity, &params.invVScale, &params.vScale, &params.squeeze}) {
     *field = in.Double();
   }
   for (double& c : params.coef) c = in.Double();

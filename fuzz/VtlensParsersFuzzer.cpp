@@ -3,11 +3,12 @@
 // numeric options. The first byte picks the reader, the rest is the text. A reader may
 // refuse the text, and then only with the usage error the user sees; anything else that
 // leaves it (another exception, a crash, a hang) is a fault.
+#include <nlohmann/json.hpp>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -28,23 +29,15 @@ std::vector<Control> gControls;
 void Read(int reader, const std::string& text) {
   ControlSettings settings;
   switch (reader) {
-    case 0:
-      ApplyPreset(settings, gControls, ParsePreset(text, "fuzz.json"), "fuzz.json");
-      break;
-    case 1:
-      ParsePoints(text, "points.txt");
-      break;
-    case 2:
-      ParseFrames(text);
-      break;
+    case 0: ApplyPreset(settings, gControls, ParsePreset(text, "fuzz.json"), "fuzz.json"); break;
+    case 1: ParsePoints(text, "points.txt"); break;
+    case 2: ParseFrames(text); break;
     case 3: {
       const FramePattern pattern = FindFramePattern(text);
       FramePath(text, pattern, -1234567);
       break;
     }
-    case 4:
-      ApplyAssignment(settings, gControls, text);
-      break;
+    case 4: ApplyAssignment(settings, gControls, text); break;
     default: {
       int width = 0, height = 0;
       ParseSize(text, "--layer", width, height);

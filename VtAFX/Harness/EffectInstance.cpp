@@ -62,13 +62,12 @@ bool EffectInstance::CheckValue(PF_ParamIndex index, ParamValue& value, std::str
       value.y = 0;
       return true;
     case PF_Param_FLOAT_SLIDER:
-      value.x = std::min(std::max(value.x, double(def.u.fs_d.valid_min)), double(def.u.fs_d.valid_max));
+      value.x =
+          std::min(std::max(value.x, double(def.u.fs_d.valid_min)), double(def.u.fs_d.valid_max));
       value.y = 0;
       return true;
-    case PF_Param_POINT:
-      return true;
-    default:
-      return Refuse(error, "parameter " + std::to_string(index) + " holds no value");
+    case PF_Param_POINT: return true;
+    default: return Refuse(error, "parameter " + std::to_string(index) + " holds no value");
   }
 }
 
@@ -114,7 +113,7 @@ ParamValue EffectInstance::ValueAt(PF_ParamIndex index, A_long time, A_long laye
 }
 
 ParamValue EffectInstance::ValueAtUnits(PF_ParamIndex index, double t, A_long layerWidth,
-                                          A_long layerHeight) const {
+                                        A_long layerHeight) const {
   if (index < 0 || size_t(index) >= slots_.size()) return ParamValue{};
   const Slot& slot = slots_[size_t(index)];
   const PF_ParamDef& def = host_->Params()[size_t(index)].def;
@@ -143,8 +142,8 @@ ParamValue EffectInstance::ValueAtUnits(PF_ParamIndex index, double t, A_long la
   }
 }
 
-A_FloatPoint EffectInstance::FloatingPointValue(PF_ParamIndex index, A_long time,
-                                                A_long layerWidth, A_long layerHeight) const {
+A_FloatPoint EffectInstance::FloatingPointValue(PF_ParamIndex index, A_long time, A_long layerWidth,
+                                                A_long layerHeight) const {
   const ParamValue v = ValueAt(index, time, layerWidth, layerHeight);
   return A_FloatPoint{v.x, v.y};
 }
@@ -162,9 +161,8 @@ void EffectInstance::FillParamDef(PF_ParamIndex index, A_long time, A_long layer
   FillParamDefAtUnits(index, double(time), layerWidth, layerHeight, def);
 }
 
-void EffectInstance::FillParamDefAtUnits(PF_ParamIndex index, double time,
-                                           A_long layerWidth, A_long layerHeight,
-                                           PF_ParamDef& def) const {
+void EffectInstance::FillParamDefAtUnits(PF_ParamIndex index, double time, A_long layerWidth,
+                                         A_long layerHeight, PF_ParamDef& def) const {
   std::memset(&def, 0, sizeof def);
   if (index < 0 || size_t(index) >= ui_.size()) return;
   def = ui_[size_t(index)];

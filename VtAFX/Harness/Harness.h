@@ -60,11 +60,11 @@ struct FaultRule {
 // throw std::invalid_argument before anything is sent.
 struct CallOptions {
   std::vector<FaultRule> faults;
-  bool noBasicSuite = false;     // in_data->pica_basicP is null
-  int32_t iterateThreads = 0;    // >0: iterate on a pool of this many threads for this call
-  int32_t abortAfterRows = -1;   // >=0: the user cancels once this many rows were iterated
+  bool noBasicSuite = false;    // in_data->pica_basicP is null
+  int32_t iterateThreads = 0;   // >0: iterate on a pool of this many threads for this call
+  int32_t abortAfterRows = -1;  // >=0: the user cancels once this many rows were iterated
   const std::atomic<bool>* abort = nullptr;  // set from elsewhere to cancel the render
-  bool recordSamples = false;    // keep every host sampler call in RenderResult::samples
+  bool recordSamples = false;       // keep every host sampler call in RenderResult::samples
   PF_PixelFormat reportFormat = 0;  // non-zero: PF_GetPixelFormat reports it for any world
 };
 
@@ -75,8 +75,8 @@ struct CallOptions {
 struct SuiteUse {
   std::string name;
   int32_t version = 0;
-  int32_t acquired = 0;   // successful acquisitions
-  int32_t refused = 0;    // failed acquisitions (nothing handed out)
+  int32_t acquired = 0;  // successful acquisitions
+  int32_t refused = 0;   // failed acquisitions (nothing handed out)
   int32_t released = 0;
   int32_t releaseFailed = 0;
   int32_t stray = 0;
@@ -91,21 +91,21 @@ struct ParamUiUpdate {
 struct CommandRecord {
   PF_Cmd cmd = 0;
   PF_Err result = 0;
-  bool sent = false;            // false when the host did not send the command at all
-  bool threw = false;           // an exception left the entry point (result then 512)
-  PF_OutData outData{};         // out_data after the command
-  std::vector<SuiteUse> suites; // every suite requested during the command
+  bool sent = false;             // false when the host did not send the command at all
+  bool threw = false;            // an exception left the entry point (result then 512)
+  PF_OutData outData{};          // out_data after the command
+  std::vector<SuiteUse> suites;  // every suite requested during the command
   // Acquisitions and releases in call order: "acquire NAME", "refuse NAME" (nothing handed
   // out), "release NAME" (also a release the host failed).
   std::vector<std::string> suiteLog;
   int32_t unknownSuiteRequests = 0;  // requests for names or versions this host lacks
   std::vector<ParamUiUpdate> uiUpdates;
   std::map<std::string, int32_t> calls;  // calls per callback name (see FaultRule)
-  int32_t paramCheckouts = 0;   // successful checkout_param calls
-  int32_t paramCheckins = 0;    // checkin_param calls of a checked-out parameter
-  int32_t strayCheckins = 0;    // checkin_param calls of anything else
-  int32_t worldsCreated = 0;    // PF_NewWorld
-  int32_t worldsDisposed = 0;   // PF_DisposeWorld
+  int32_t paramCheckouts = 0;            // successful checkout_param calls
+  int32_t paramCheckins = 0;             // checkin_param calls of a checked-out parameter
+  int32_t strayCheckins = 0;             // checkin_param calls of anything else
+  int32_t worldsCreated = 0;             // PF_NewWorld
+  int32_t worldsDisposed = 0;            // PF_DisposeWorld
 
   // Calls of `name` during the command (0 when none).
   int32_t Calls(const std::string& name) const;
@@ -163,11 +163,11 @@ struct LayerCheckout {
 struct IterateCall {
   std::string call;  // "iterate8", "iterate16" or "iterate_float"
   A_long progressBase = 0, progressFinal = 0;
-  bool withSource = false;     // a source world was passed
-  bool withArea = false;       // an area was passed (then `area`)
+  bool withSource = false;  // a source world was passed
+  bool withArea = false;    // an area was passed (then `area`)
   PF_Rect area{};
   void* refcon = nullptr;
-  bool intoOutput = false;     // the destination is the world checkout_output handed out
+  bool intoOutput = false;  // the destination is the world checkout_output handed out
 };
 
 // One call of a host sampler (CallOptions::recordSamples).
@@ -179,19 +179,19 @@ struct SampleCall {
 };
 
 struct RenderResult {
-  PF_Err err = 0;                // pre-render's result, else smart render's
+  PF_Err err = 0;  // pre-render's result, else smart render's
   CommandRecord preRender;
-  CommandRecord render;          // `sent` false when pre-render failed
+  CommandRecord render;                  // `sent` false when pre-render failed
   PF_PreRenderOutput preRenderOutput{};  // as the effect left it
   std::vector<LayerCheckout> checkouts;
-  int32_t disposals = 0;         // calls of delete_pre_render_data_func for this frame
+  int32_t disposals = 0;  // calls of delete_pre_render_data_func for this frame
   bool outputCheckedOut = false;
-  Image output;                  // the output world's pixels, origin = its layer position
+  Image output;                     // the output world's pixels, origin = its layer position
   bool outputPaddingIntact = true;  // nothing written outside the output world's pixels
   bool inputIntact = true;          // the input world's pixels unchanged
-  int32_t iterateCalls = 0;      // calls of the iterate suites
-  int32_t rowsIterated = 0;      // rows whose every pixel the iterate suites handed over
-  int32_t callbackCalls = 0;     // pixel-function calls made by the iterate suites
+  int32_t iterateCalls = 0;         // calls of the iterate suites
+  int32_t rowsIterated = 0;         // rows whose every pixel the iterate suites handed over
+  int32_t callbackCalls = 0;        // pixel-function calls made by the iterate suites
   std::vector<IterateCall> iterations;
   std::vector<SampleCall> samples;  // in no particular order across threads
   PF_ProgPtr effectRef = nullptr;   // in_data->effect_ref of the frame's commands
@@ -297,8 +297,7 @@ class EffectInstance {
   // The value at `time`; points that were never set resolve their percent default
   // against the layer size.
   ParamValue ValueAt(PF_ParamIndex index, A_long time) const;
-  ParamValue ValueAt(PF_ParamIndex index, A_long time, A_long layerWidth,
-                     A_long layerHeight) const;
+  ParamValue ValueAt(PF_ParamIndex index, A_long time, A_long layerWidth, A_long layerHeight) const;
   size_t KeyframeCount(PF_ParamIndex index) const;
   // What PF_GetFloatingPointValueFromPointDef hands the effect for the point `index`
   // checked out at `time` on a layer of that size: the value as ValueAt resolves it, the
@@ -320,8 +319,7 @@ class EffectInstance {
 
   // The user changes a parameter: sets the value, and when the parameter is supervised
   // sends PF_Cmd_USER_CHANGED_PARAM (else the record's `sent` is false).
-  CommandRecord ChangeParam(PF_ParamIndex index, ParamValue value,
-                            const CallOptions& options = {});
+  CommandRecord ChangeParam(PF_ParamIndex index, ParamValue value, const CallOptions& options = {});
   // Sends PF_Cmd_USER_CHANGED_PARAM for `index` whether or not it is supervised, and
   // applies what PF_UpdateParamUI asks for to the interface state.
   CommandRecord UserChangedParam(PF_ParamIndex index, const CallOptions& options = {});
@@ -343,9 +341,9 @@ class EffectInstance {
   };
   bool CheckValue(PF_ParamIndex index, ParamValue& value, std::string* error) const;
   ParamValue ValueAtUnits(PF_ParamIndex index, double time, A_long layerWidth,
-                            A_long layerHeight) const;
-  void FillParamDefAtUnits(PF_ParamIndex index, double time, A_long layerWidth,
-                             A_long layerHeight, PF_ParamDef& def) const;
+                          A_long layerHeight) const;
+  void FillParamDefAtUnits(PF_ParamIndex index, double time, A_long layerWidth, A_long layerHeight,
+                           PF_ParamDef& def) const;
 
   EffectHost* host_;
   std::vector<Slot> slots_;

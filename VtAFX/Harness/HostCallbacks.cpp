@@ -24,8 +24,8 @@ CallScope* ScopeFor(PF_ProgPtr effect_ref) {
 
 // ------------------------------------------------------------------ parameters
 
-PF_Err CheckoutParam(PF_ProgPtr effect_ref, PF_ParamIndex index, A_long what_time,
-                     A_long time_step, A_u_long time_scale, PF_ParamDef* param) {
+PF_Err CheckoutParam(PF_ProgPtr effect_ref, PF_ParamIndex index, A_long what_time, A_long time_step,
+                     A_u_long time_scale, PF_ParamDef* param) {
   CallScope* scope = ScopeFor(effect_ref);
   if (scope == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
   if (PF_Err err = scope->Count(kCallCheckoutParam)) return err;
@@ -217,9 +217,9 @@ PF_Err CheckoutLayerPixels(PF_ProgPtr effect_ref, A_long checkout_idL, PF_Effect
   for (const LayerCheckout& c : scope->layerCheckouts) {
     if (c.id != checkout_idL) continue;
     const PF_LRect& r = c.result.result_rect;
-    std::unique_ptr<World> world = MakeWorld(r.right - r.left, r.bottom - r.top,
-                                             scope->layer->depth, scope->rowPadding, 0,
-                                             kPaddingByte);
+    std::unique_ptr<World> world =
+        MakeWorld(r.right - r.left, r.bottom - r.top, scope->layer->depth, scope->rowPadding, 0,
+                  kPaddingByte);
     world->world.origin_x = r.left;
     world->world.origin_y = r.top;
     CopyImageToWorld(*scope->layer, *world);
@@ -269,7 +269,8 @@ void ApplyUiUpdate(const PF_ParamDef& from, PF_ParamDef& to) {
   to.ui_height = from.ui_height;
   std::memcpy(to.name, from.name, sizeof to.name);
   to.name[sizeof to.name - 1] = 0;
-  to.flags = (to.flags & ~PF_ParamFlag_COLLAPSE_TWIRLY) | (from.flags & PF_ParamFlag_COLLAPSE_TWIRLY);
+  to.flags =
+      (to.flags & ~PF_ParamFlag_COLLAPSE_TWIRLY) | (from.flags & PF_ParamFlag_COLLAPSE_TWIRLY);
   if (to.param_type == PF_Param_FLOAT_SLIDER) {
     to.u.fs_d.slider_min = from.u.fs_d.slider_min;
     to.u.fs_d.slider_max = from.u.fs_d.slider_max;
@@ -313,11 +314,8 @@ PF_Err FindKeyframeTime(PF_ProgPtr, PF_ParamIndex, A_long, A_u_long, PF_TimeDir,
                         PF_KeyIndex*, A_long*, A_u_long*) {
   return PF_Err_INVALID_CALLBACK;
 }
-PF_Err GetKeyframeCount(PF_ProgPtr, PF_ParamIndex, PF_KeyIndex*) {
-  return PF_Err_INVALID_CALLBACK;
-}
-PF_Err CheckoutKeyframe(PF_ProgPtr, PF_ParamIndex, PF_KeyIndex, A_long*, A_u_long*,
-                        PF_ParamDef*) {
+PF_Err GetKeyframeCount(PF_ProgPtr, PF_ParamIndex, PF_KeyIndex*) { return PF_Err_INVALID_CALLBACK; }
+PF_Err CheckoutKeyframe(PF_ProgPtr, PF_ParamIndex, PF_KeyIndex, A_long*, A_u_long*, PF_ParamDef*) {
   return PF_Err_INVALID_CALLBACK;
 }
 PF_Err CheckinKeyframe(PF_ProgPtr, PF_ParamDef*) { return PF_Err_INVALID_CALLBACK; }
@@ -399,9 +397,9 @@ PF_Err GetPixelFormat(const PF_EffectWorld* worldP, PF_PixelFormat* pixel_format
   if (PF_Err err = scope->Count(kCallGetPixelFormat)) return err;
   if (pixel_formatP == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
   const World* world = scope->FindWorld(worldP);
-  *pixel_formatP = world == nullptr                    ? PF_PixelFormat_INVALID
+  *pixel_formatP = world == nullptr                   ? PF_PixelFormat_INVALID
                    : scope->options.reportFormat != 0 ? scope->options.reportFormat
-                                                        : PixelFormatOf(world->depth);
+                                                      : PixelFormatOf(world->depth);
   return world != nullptr ? PF_Err_NONE : PF_Err_BAD_CALLBACK_PARAM;
 }
 
@@ -430,9 +428,9 @@ PF_InteractCallbacks InteractCallbacks() {
 
 const PF_ANSICallbacksSuite1& AnsiSuite() {
   static const PF_ANSICallbacksSuite1 suite = {
-      AnsiAtan, AnsiAtan2, AnsiCeil,    AnsiCos,     AnsiExp,  AnsiFabs, AnsiFloor,
-      AnsiFmod, AnsiHypot, AnsiLog,     AnsiLog10,   AnsiPow,  AnsiSin,  AnsiSqrt,
-      AnsiTan,  AnsiSprintf, AnsiStrcpy, AnsiAsin, AnsiAcos};
+      AnsiAtan, AnsiAtan2,   AnsiCeil,   AnsiCos,   AnsiExp, AnsiFabs, AnsiFloor,
+      AnsiFmod, AnsiHypot,   AnsiLog,    AnsiLog10, AnsiPow, AnsiSin,  AnsiSqrt,
+      AnsiTan,  AnsiSprintf, AnsiStrcpy, AnsiAsin,  AnsiAcos};
   return suite;
 }
 
@@ -458,9 +456,9 @@ _PF_UtilCallbacks* UtilCallbacks() {
 }
 
 const PF_ParamUtilsSuite3& ParamUtilsSuite() {
-  static const PF_ParamUtilsSuite3 suite = {UpdateParamUI,    GetCurrentState,  AreStatesIdentical,
-                                            IsIdenticalCheckout, FindKeyframeTime, GetKeyframeCount,
-                                            CheckoutKeyframe, CheckinKeyframe,  KeyIndexToTime};
+  static const PF_ParamUtilsSuite3 suite = {
+      UpdateParamUI,    GetCurrentState,  AreStatesIdentical, IsIdenticalCheckout, FindKeyframeTime,
+      GetKeyframeCount, CheckoutKeyframe, CheckinKeyframe,    KeyIndexToTime};
   return suite;
 }
 
@@ -487,7 +485,9 @@ const PF_EffectSequenceDataSuite1& SequenceDataSuite() {
   return suite;
 }
 
-PF_PreRenderCallbacks PreRenderCallbacks() { return PF_PreRenderCallbacks{CheckoutLayer, GuidMixIn}; }
+PF_PreRenderCallbacks PreRenderCallbacks() {
+  return PF_PreRenderCallbacks{CheckoutLayer, GuidMixIn};
+}
 
 PF_SmartRenderCallbacks SmartRenderCallbacks() {
   return PF_SmartRenderCallbacks{CheckoutLayerPixels, CheckinLayerPixels, CheckoutOutput};

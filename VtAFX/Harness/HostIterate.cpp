@@ -14,8 +14,8 @@ namespace {
 
 template <typename Pixel>
 Pixel* PixelIn(const PF_EffectWorld& w, A_long x, A_long y) {
-  return reinterpret_cast<Pixel*>(reinterpret_cast<uint8_t*>(w.data) + size_t(y) * size_t(w.rowbytes) +
-                                  size_t(x) * sizeof(Pixel));
+  return reinterpret_cast<Pixel*>(reinterpret_cast<uint8_t*>(w.data) +
+                                  size_t(y) * size_t(w.rowbytes) + size_t(x) * sizeof(Pixel));
 }
 
 // The first error in row order wins: rows are handed out in increasing order and none is
@@ -23,8 +23,8 @@ Pixel* PixelIn(const PF_EffectWorld& w, A_long x, A_long y) {
 // not depend on the number of threads. An abort request stops the iteration between rows
 // with PF_Interrupt_CANCEL, unless a row failed first.
 template <typename Pixel, Depth kDepth, int32_t kCall>
-PF_Err Iterate(PF_InData* in_data, A_long progress_base, A_long progress_final,
-               PF_EffectWorld* src, const PF_Rect* area, void* refcon,
+PF_Err Iterate(PF_InData* in_data, A_long progress_base, A_long progress_final, PF_EffectWorld* src,
+               const PF_Rect* area, void* refcon,
                PF_Err (*pix_fn)(void*, A_long, A_long, Pixel*, Pixel*), PF_EffectWorld* dst) {
   CallScope* scope = CurrentScope();
   if (scope == nullptr || in_data != &scope->inData) return PF_Err_BAD_CALLBACK_PARAM;
@@ -97,9 +97,9 @@ PF_Err NotOffered(PF_InData*, A_long, A_long, PF_EffectWorld*, const PF_Rect*, c
 }  // namespace
 
 const PF_Iterate8Suite1& Iterate8Suite() {
-  static const PF_Iterate8Suite1 suite = {
-      Iterate<PF_Pixel8, Depth::k8, kCallIterate8>, NotOffered<PF_IteratePixel8Func>, nullptr,
-      NotOffered<PF_IteratePixel8Func>, nullptr};
+  static const PF_Iterate8Suite1 suite = {Iterate<PF_Pixel8, Depth::k8, kCallIterate8>,
+                                          NotOffered<PF_IteratePixel8Func>, nullptr,
+                                          NotOffered<PF_IteratePixel8Func>, nullptr};
   return suite;
 }
 

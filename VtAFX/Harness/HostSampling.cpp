@@ -67,13 +67,12 @@ const PF_EffectWorld* SourceFor(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y,
 }
 
 template <typename Pixel, Depth kDepth, int32_t kCall>
-PF_Err Nearest(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB* params,
-               Pixel* dst) {
+PF_Err Nearest(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB* params, Pixel* dst) {
   PF_Err err = PF_Err_NONE;
   const PF_EffectWorld* w = SourceFor<kDepth>(effect_ref, x, y, params, dst, kCall, err);
   if (w == nullptr) return err;
-  const Pixel* p = PixelOrNull<Pixel>(*w, FloorDiv65536(int64_t(x) + 32768),
-                                      FloorDiv65536(int64_t(y) + 32768));
+  const Pixel* p =
+      PixelOrNull<Pixel>(*w, FloorDiv65536(int64_t(x) + 32768), FloorDiv65536(int64_t(y) + 32768));
   *dst = p != nullptr ? *p : Pixel{};
   return PF_Err_NONE;
 }
@@ -132,18 +131,16 @@ PF_Err Subpixel(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB* 
 }  // namespace
 
 const PF_Sampling8Suite1& Sampling8Suite() {
-  static const PF_Sampling8Suite1 suite = {
-      Nearest<PF_Pixel8, Depth::k8, kCallNnSample8>,
-      Subpixel<PF_Pixel8, Depth::k8, kCallSubpixelSample8>,
-      Subpixel<PF_Pixel8, Depth::k8, kCallAreaSample8>};
+  static const PF_Sampling8Suite1 suite = {Nearest<PF_Pixel8, Depth::k8, kCallNnSample8>,
+                                           Subpixel<PF_Pixel8, Depth::k8, kCallSubpixelSample8>,
+                                           Subpixel<PF_Pixel8, Depth::k8, kCallAreaSample8>};
   return suite;
 }
 
 const PF_Sampling16Suite1& Sampling16Suite() {
-  static const PF_Sampling16Suite1 suite = {
-      Nearest<PF_Pixel16, Depth::k16, kCallNnSample16>,
-      Subpixel<PF_Pixel16, Depth::k16, kCallSubpixelSample16>,
-      Subpixel<PF_Pixel16, Depth::k16, kCallAreaSample16>};
+  static const PF_Sampling16Suite1 suite = {Nearest<PF_Pixel16, Depth::k16, kCallNnSample16>,
+                                            Subpixel<PF_Pixel16, Depth::k16, kCallSubpixelSample16>,
+                                            Subpixel<PF_Pixel16, Depth::k16, kCallAreaSample16>};
   return suite;
 }
 

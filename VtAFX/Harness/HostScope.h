@@ -126,9 +126,9 @@ struct CallScope {
 
   EffectHost& host;
   const CallOptions& options;
-  PF_Cmd cmd = -1;  // the command being run
-  const EffectInstance* instance = nullptr;   // parameter values, when there is one
-  EffectInstance* changingInstance = nullptr; // receives PF_UpdateParamUI
+  PF_Cmd cmd = -1;                             // the command being run
+  const EffectInstance* instance = nullptr;    // parameter values, when there is one
+  EffectInstance* changingInstance = nullptr;  // receives PF_UpdateParamUI
   A_long layerWidth = 0, layerHeight = 0;
   RowPool* pool = nullptr;
   std::unique_ptr<RowPool> ownPool;

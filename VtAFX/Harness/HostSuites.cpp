@@ -92,8 +92,8 @@ SPErr Undefined() { return kSPSuiteNotFoundError; }
 }  // namespace
 
 const SPBasicSuite* BasicSuite() {
-  static const SPBasicSuite suite = {AcquireSuite,  ReleaseSuite,    IsEqual,  AllocateBlock,
-                                     FreeBlock,     ReallocateBlock, Undefined};
+  static const SPBasicSuite suite = {AcquireSuite, ReleaseSuite,    IsEqual,  AllocateBlock,
+                                     FreeBlock,    ReallocateBlock, Undefined};
   return &suite;
 }
 

@@ -3,9 +3,8 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <dlfcn.h>
-
 #include <cstdio>
+#include <dlfcn.h>
 #endif
 
 namespace harness {
@@ -78,7 +77,8 @@ bool ReadPiplBytes(const ModuleHandle& module, std::vector<uint8_t>& bytes, std:
     bytes.clear();
     uint8_t chunk[4096];
     size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
+    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+      bytes.insert(bytes.end(), chunk, chunk + n);
     const bool failed = std::ferror(file) != 0;
     std::fclose(file);
     if (failed) {

@@ -25,19 +25,19 @@ struct PiplProperty {
 // `properties` holds every property in stored order, known or not.
 struct PiplInfo {
   std::vector<PiplProperty> properties;
-  uint32_t kind = 0;                  // 'kind'
-  std::string name;                   // 'name'
-  std::string category;               // 'catg'
-  std::string entryPoint;             // '8664'
+  uint32_t kind = 0;                     // 'kind'
+  std::string name;                      // 'name'
+  std::string category;                  // 'catg'
+  std::string entryPoint;                // '8664'
   int32_t piplMajor = 0, piplMinor = 0;  // 'ePVR'
   int32_t specMajor = 0, specMinor = 0;  // 'eSVR'
-  uint32_t effectVersion = 0;         // 'eVER'
-  uint32_t infoFlags = 0;             // 'eINF'
-  int32_t outFlags = 0;               // 'eGLO'
-  int32_t outFlags2 = 0;              // 'eGL2'
-  std::string matchName;              // 'eMNA'
-  int32_t reservedInfo = 0;           // 'aeFL'
-  std::string supportUrl;             // 'eURL'
+  uint32_t effectVersion = 0;            // 'eVER'
+  uint32_t infoFlags = 0;                // 'eINF'
+  int32_t outFlags = 0;                  // 'eGLO'
+  int32_t outFlags2 = 0;                 // 'eGL2'
+  std::string matchName;                 // 'eMNA'
+  int32_t reservedInfo = 0;              // 'aeFL'
+  std::string supportUrl;                // 'eURL'
 };
 
 // Builds the 32-bit value of a four-character code from its text ("8BIM" -> 0x3842494D).

@@ -20,8 +20,9 @@ bool MatchesLayer(const World& world, const Image& layer) {
   const size_t pixel = size_t(PixelBytes(world.depth));
   const size_t row = size_t(w.width) * pixel;
   for (int32_t y = 0; row > 0 && y < w.height; ++y) {
-    const uint8_t* from = layer.pixels.data() +
-                          (size_t(y + w.origin_y) * size_t(layer.width) + size_t(w.origin_x)) * pixel;
+    const uint8_t* from =
+        layer.pixels.data() +
+        (size_t(y + w.origin_y) * size_t(layer.width) + size_t(w.origin_x)) * pixel;
     if (std::memcmp(world.bytes.get() + size_t(y) * size_t(w.rowbytes), from, row) != 0) {
       return false;
     }

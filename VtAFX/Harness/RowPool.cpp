@@ -10,8 +10,8 @@ struct RowPool::Job {
   int32_t count = 0;
   std::atomic<int32_t> next{0};
   std::atomic<bool> stop{false};
-  int32_t active = 0;    // workers inside the job; guarded by the pool's mutex
-  bool queued = true;    // still in jobs_; guarded by the pool's mutex
+  int32_t active = 0;  // workers inside the job; guarded by the pool's mutex
+  bool queued = true;  // still in jobs_; guarded by the pool's mutex
 };
 
 RowPool::RowPool(int32_t threads) {

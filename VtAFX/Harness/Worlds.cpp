@@ -71,10 +71,10 @@ void CopyImageToWorld(const Image& image, World& world) {
     const int32_t x0 = std::max(0, -w.origin_x);
     const int32_t x1 = std::min(w.width, image.width - w.origin_x);
     if (x1 <= x0) continue;
-    std::memcpy(world.bytes.get() + size_t(y) * size_t(w.rowbytes) + size_t(x0) * pixel,
-                image.pixels.data() +
-                    (size_t(sy) * size_t(image.width) + size_t(x0 + w.origin_x)) * pixel,
-                size_t(x1 - x0) * pixel);
+    std::memcpy(
+        world.bytes.get() + size_t(y) * size_t(w.rowbytes) + size_t(x0) * pixel,
+        image.pixels.data() + (size_t(sy) * size_t(image.width) + size_t(x0 + w.origin_x)) * pixel,
+        size_t(x1 - x0) * pixel);
   }
 }
 

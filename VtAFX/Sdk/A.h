@@ -32,50 +32,50 @@ typedef A_long A_LegacyEnumType;
 typedef A_u_short A_UTF16Char;
 
 typedef struct {
-	A_long value;
-	A_u_long scale;
+  A_long value;
+  A_u_long scale;
 } A_Time;
 
 typedef struct {
-	A_long num;
-	A_u_long den;
+  A_long num;
+  A_u_long den;
 } A_Ratio;
 
 typedef struct {
-	A_FpLong x, y;
+  A_FpLong x, y;
 } A_FloatPoint;
 
 typedef struct {
-	A_FpLong x, y, z;
+  A_FpLong x, y, z;
 } A_FloatPoint3;
 
 typedef struct {
-	A_FpLong left, top, right, bottom;
+  A_FpLong left, top, right, bottom;
 } A_FloatRect;
 
 typedef struct {
-	A_long left, top, right, bottom;
+  A_long left, top, right, bottom;
 } A_LRect;
 
 typedef struct {
-	A_long x, y;
+  A_long x, y;
 } A_LPoint;
 
 typedef struct {
-	A_short majorS, minorS;
+  A_short majorS, minorS;
 } A_Version;
 
 typedef struct {
-	A_FpLong alpha, red, green, blue;
+  A_FpLong alpha, red, green, blue;
 } A_Color;
 
 enum {
-	A_Err_NONE = 0,
-	A_Err_GENERIC = 1,
-	A_Err_STRUCT = 2,
-	A_Err_PARAMETER = 3,
-	A_Err_ALLOC = 4,
-	A_Err_MISSING_SUITE = 13
+  A_Err_NONE = 0,
+  A_Err_GENERIC = 1,
+  A_Err_STRUCT = 2,
+  A_Err_PARAMETER = 3,
+  A_Err_ALLOC = 4,
+  A_Err_MISSING_SUITE = 13
 };
 
 #pragma pack(pop)

@@ -10,7 +10,7 @@
 #pragma pack(push, 8)
 
 typedef struct PF_EffectSequenceDataSuite1 {
-	PF_Err (*PF_GetConstSequenceData)(PF_ProgPtr effect_ref, PF_ConstHandle *sequence_data);
+  PF_Err (*PF_GetConstSequenceData)(PF_ProgPtr effect_ref, PF_ConstHandle *sequence_data);
 } PF_EffectSequenceDataSuite1;
 
 #pragma pack(pop)

@@ -4,9 +4,9 @@
 #define VTAFX_SDK_SPERRORCODES_H
 
 enum {
-	kSPNoError = 0,
-	/* 'S!Fd' */
-	kSPSuiteNotFoundError = 0x53214664
+  kSPNoError = 0,
+  /* 'S!Fd' */
+  kSPSuiteNotFoundError = 0x53214664
 };
 
 #endif

@@ -4,9 +4,9 @@
 
 #include "Host/ParamIndices.h"
 #include "Host/RenderSetUp.h"
+#include "Host/RowCallbacks.h"
 #include "Resampling/FilterKernelTables.h"
 #include "Resampling/FloatPacket.h"
-#include "Host/RowCallbacks.h"
 
 namespace stages {
 
@@ -21,9 +21,7 @@ int32_t LensModelChoice(Lens lens) {
                                    : 4 /* "Std. Radial 4th-order" */;
 }
 
-void ContextDeleter::operator()(RenderContext* context) const {
-  DisposeRenderContext(context);
-}
+void ContextDeleter::operator()(RenderContext* context) const { DisposeRenderContext(context); }
 
 ContextPtr MakeContext(Lens lens, int32_t filterType, int32_t width, int32_t height) {
   RenderParameterValues values{};
@@ -78,8 +76,8 @@ void MapFrame(const RenderContext& context, SourceMap& map) {
   }
 }
 
-bool ResampleFrame(const RenderContext& context, const harness::Image& input,
-                   const SourceMap& map, harness::Image& output) {
+bool ResampleFrame(const RenderContext& context, const harness::Image& input, const SourceMap& map,
+                   harness::Image& output) {
   if (context.filterType < 2 || context.filterType > 6 || output.depth != input.depth ||
       output.width != map.width || output.height != map.height) {
     return false;

@@ -50,7 +50,7 @@ void MapFrame(const RenderContext& context, SourceMap& map);
 // which is the host's sampler) into `output`, map-sized and of the input's depth, through
 // the row callbacks' own description of the input and choice of sampler. False for
 // "Built-in" or an output that does not match.
-bool ResampleFrame(const RenderContext& context, const harness::Image& input,
-                   const SourceMap& map, harness::Image& output);
+bool ResampleFrame(const RenderContext& context, const harness::Image& input, const SourceMap& map,
+                   harness::Image& output);
 
 }  // namespace stages

@@ -25,6 +25,7 @@
 #include "Harness.h"
 #include "Image.h"
 #include "OpenCvBaseline.h"
+#include "ProcessorPaths.h"
 #include "Resampling/CpuFeatures.h"
 #include "support/LoadedEffect.h"
 
@@ -52,22 +53,16 @@ struct Filter {
   Interpolation counterpart;
 };
 constexpr Filter kFilters[] = {
-    {1, "BuiltIn", Interpolation::kLinear},  {2, "Nearest", Interpolation::kNearest},
-    {3, "BiLinear", Interpolation::kLinear}, {4, "Lanczos2", Interpolation::kCubic},
+    {1, "BuiltIn", Interpolation::kLinear},    {2, "Nearest", Interpolation::kNearest},
+    {3, "BiLinear", Interpolation::kLinear},   {4, "Lanczos2", Interpolation::kCubic},
     {5, "Lanczos3", Interpolation::kLanczos4}, {6, "Mitchell", Interpolation::kCubic}};
 constexpr int32_t kDefaultFilter = 4;  // "Lanczos-2", the control's default
 
 // The processor paths, forced through the feature word of the stages' own copy of the
 // effect (whole frames run in the loaded module, which takes the widest path). The lens
 // lanes have no SSE4.1 body, so the map rows skip that one.
-struct Path {
-  const char* name;
-  uint32_t features;
-};
-constexpr Path kPaths[] = {{"sse2", 0},
-                           {"sse41", kCpuFeatureSse41},
-                           {"avx2", kCpuFeatureSse41 | kCpuFeatureAvx2},
-                           {"avx512", kCpuFeatureSse41 | kCpuFeatureAvx2 | kCpuFeatureAvx512F}};
+using Path = ProcessorPath;
+constexpr const auto& kPaths = kProcessorPaths;
 bool PathAvailable(const Path& path) {
   return (QueryCpuFeatures() & path.features) == path.features;
 }
@@ -228,8 +223,8 @@ void BM_Frame(benchmark::State& state, FrameCase c, std::string name) {
     const stages::SourceMap& map = Map(c.lens, c.size);
     remap.reset(new baseline::Remap(layer, map.x.data(), map.y.data(), map.width, map.height,
                                     c.filter.counterpart));
-    baselines.push_back({std::string("remap ") + InterpolationName(c.filter.counterpart),
-                         [&] { remap->Run(); }});
+    baselines.push_back(
+        {std::string("remap ") + InterpolationName(c.filter.counterpart), [&] { remap->Run(); }});
     if (c.lens == Lens::kClosedForm) {
       undistort.reset(new baseline::Undistort(layer, map.width, map.height, stages::kC2,
                                               stages::kC4, c.filter.counterpart));
@@ -242,14 +237,15 @@ void BM_Frame(benchmark::State& state, FrameCase c, std::string name) {
 
   PF_Err err = 0;
   harness::Image rendered;
-  Compare(state, name,
-          [&] {
-            harness::RenderResult frame = instance.Render(request);
-            if (frame.err) err = frame.err;
-            rendered = std::move(frame.output);
-            benchmark::DoNotOptimize(rendered.pixels.data());
-          },
-          baselines);
+  Compare(
+      state, name,
+      [&] {
+        harness::RenderResult frame = instance.Render(request);
+        if (frame.err) err = frame.err;
+        rendered = std::move(frame.output);
+        benchmark::DoNotOptimize(rendered.pixels.data());
+      },
+      baselines);
   if (err) {
     state.SkipWithError(("render failed: " + std::to_string(err)).c_str());
     return;
@@ -290,7 +286,8 @@ void BM_Map(benchmark::State& state, Lens lens, Size size, Path path, std::strin
     baselines.push_back({"initUndistortRectifyMap", [&] { undistort.MakeMap(); }});
   }
   baseline::SetThreads(1);
-  Compare(state, name, [&] { stages::MapFrame(*context, map); }, baselines);
+  Compare(
+      state, name, [&] { stages::MapFrame(*context, map); }, baselines);
   if (baseline::Available() && lens == Lens::kClosedForm) {
     double worst = 0;
     for (int32_t y = 0; y < map.height; ++y) {
@@ -327,13 +324,13 @@ void BM_Resample(benchmark::State& state, Size size, Depth depth, Filter filter,
                         filter.counterpart);
   Baselines baselines;
   if (baseline::Available()) {
-    baselines.push_back({std::string("remap ") + InterpolationName(filter.counterpart),
-                         [&] { remap.Run(); }});
+    baselines.push_back(
+        {std::string("remap ") + InterpolationName(filter.counterpart), [&] { remap.Run(); }});
   }
   baseline::SetThreads(1);
   bool ok = true;
-  Compare(state, name, [&] { ok = stages::ResampleFrame(*context, input, map, output); },
-          baselines);
+  Compare(
+      state, name, [&] { ok = stages::ResampleFrame(*context, input, map, output); }, baselines);
   OverrideCpuFeatures(QueryCpuFeatures());
   if (!ok) state.SkipWithError("resampling refused its inputs");
   state.SetItemsProcessed(state.iterations() * int64_t(size.width) * size.height);
@@ -415,11 +412,12 @@ void PrintComparisons() {
     return;
   }
   if (comparisons.empty()) return;
-  std::printf("\nours / OpenCV: best of each benchmark's iterations, the two timed turn"
-              " about; below 1, ours is faster.\nwall: elapsed time; cpu: processor time of"
-              " all threads, the steadier one on a busy machine.\n");
-  std::printf("%-46s %-44s %9s %9s %6s %9s %9s %6s\n", "benchmark", "OpenCV", "ours ms",
-              "cv ms", "wall", "ours cpu", "cv cpu", "cpu");
+  std::printf(
+      "\nours / OpenCV: best of each benchmark's iterations, the two timed turn"
+      " about; below 1, ours is faster.\nwall: elapsed time; cpu: processor time of"
+      " all threads, the steadier one on a busy machine.\n");
+  std::printf("%-46s %-44s %9s %9s %6s %9s %9s %6s\n", "benchmark", "OpenCV", "ours ms", "cv ms",
+              "wall", "ours cpu", "cv cpu", "cpu");
   for (const Comparison& c : comparisons) {
     std::printf("%-46s %-44s %9.1f %9.1f %6.2f %9.1f %9.1f %6.2f\n", c.name.c_str(),
                 c.baseline.c_str(), c.ours.wall * 1e3, c.theirs.wall * 1e3,

@@ -39,8 +39,7 @@ cv::Mat View(const harness::Image& image) {
   const int type = image.depth == harness::Depth::k8    ? CV_8UC4
                    : image.depth == harness::Depth::k16 ? CV_16UC4
                                                         : CV_32FC4;
-  return cv::Mat(image.height, image.width, type,
-                 const_cast<uint8_t*>(image.pixels.data()));
+  return cv::Mat(image.height, image.width, type, const_cast<uint8_t*>(image.pixels.data()));
 }
 
 void RemapInto(const cv::Mat& input, const cv::Mat& mapX, const cv::Mat& mapY, cv::Mat& output,
@@ -88,8 +87,8 @@ Undistort::Undistort(const harness::Image& input, int32_t width, int32_t height,
   const double w = input.width, h = input.height;
   const double focal = 0.5 * std::sqrt(w * w + h * h);
   // Pixel centres at whole numbers, as in the effect's sampling positions.
-  state_->camera = (cv::Mat_<double>(3, 3) << focal, 0, 0.5 * (w - 1), 0, focal, 0.5 * (h - 1),
-                    0, 0, 1);
+  state_->camera =
+      (cv::Mat_<double>(3, 3) << focal, 0, 0.5 * (w - 1), 0, focal, 0.5 * (h - 1), 0, 0, 1);
   state_->coefficients = (cv::Mat_<double>(1, 4) << k1, k2, 0, 0);
   state_->size = cv::Size(width, height);
   state_->output.create(height, width, state_->input.type());
@@ -99,9 +98,8 @@ Undistort::Undistort(const harness::Image& input, int32_t width, int32_t height,
 Undistort::~Undistort() = default;
 
 void Undistort::MakeMap() {
-  cv::initUndistortRectifyMap(state_->camera, state_->coefficients, cv::noArray(),
-                              state_->camera, state_->size, CV_32FC1, state_->mapX,
-                              state_->mapY);
+  cv::initUndistortRectifyMap(state_->camera, state_->coefficients, cv::noArray(), state_->camera,
+                              state_->size, CV_32FC1, state_->mapX, state_->mapY);
 }
 
 void Undistort::Run() {
@@ -118,8 +116,7 @@ bool Available() { return false; }
 void SetThreads(int32_t) {}
 
 struct Remap::State {};
-Remap::Remap(const harness::Image&, const float*, const float*, int32_t, int32_t,
-             Interpolation) {}
+Remap::Remap(const harness::Image&, const float*, const float*, int32_t, int32_t, Interpolation) {}
 Remap::~Remap() = default;
 void Remap::Run() {}
 

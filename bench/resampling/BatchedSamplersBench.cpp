@@ -1,6 +1,7 @@
 // Throughput of the batched samplers, in pixels per second: every filter, every depth and
-// every processor target this machine has (each body chosen once, as a frame does), over a 1920x1080 input, each output row mapped through a mild barrel
-// distortion as a real undistort render would.
+// every processor target this machine has (each body chosen once, as a frame does), over a
+// 1920x1080 input, each output row mapped through a mild barrel distortion as a real undistort
+// render would.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ProcessorPaths.h"
 #include "Resampling/BatchedSamplers.h"
 #include "Resampling/CpuFeatures.h"
 #include "Resampling/FilterKernelTables.h"
@@ -52,9 +54,10 @@ std::vector<uint8_t> MakeInput(int32_t bits) {
       for (int32_t c = 0; c < 4; ++c) {
         const float v = 0.5f + 0.25f * std::sin(0.013f * static_cast<float>(col * (c + 1))) +
                         0.25f * std::cos(0.021f * static_cast<float>(row + 7 * c));
-        uint8_t* p = bytes.data() +
-                     (static_cast<size_t>(row) * kWidth + static_cast<size_t>(col)) * bytesPerPixel +
-                     static_cast<size_t>(c * bytesPerPixel / 4);
+        uint8_t* p =
+            bytes.data() +
+            (static_cast<size_t>(row) * kWidth + static_cast<size_t>(col)) * bytesPerPixel +
+            static_cast<size_t>(c * bytesPerPixel / 4);
         if (bits == 8) *p = static_cast<uint8_t>(v * scale);
         if (bits == 16) {
           const uint16_t s = static_cast<uint16_t>(v * scale);
@@ -69,16 +72,6 @@ std::vector<uint8_t> MakeInput(int32_t bits) {
 
 enum Filter { kNearest, kBilinear, kLanczos2, kLanczos3, kMitchell };
 const char* const kFilterNames[] = {"Nearest", "BiLinear", "Lanczos2", "Lanczos3", "Mitchell"};
-
-// The targets, by the feature word that selects each.
-struct Path {
-  const char* name;
-  uint32_t features;
-};
-constexpr Path kPaths[] = {{"sse2", 0},
-                           {"sse41", kCpuFeatureSse41},
-                           {"avx2", kCpuFeatureSse41 | kCpuFeatureAvx2},
-                           {"avx512", kCpuFeatureSse41 | kCpuFeatureAvx2 | kCpuFeatureAvx512F}};
 
 void BM_Sampler(benchmark::State& state, Filter filter, int32_t bits, uint32_t path) {
   if ((QueryCpuFeatures() & path) != path) {
@@ -111,11 +104,11 @@ void BM_Sampler(benchmark::State& state, Filter filter, int32_t bits, uint32_t p
 
   const Positions& positions = SourcePositions();
   std::vector<uint8_t> outputRow(static_cast<size_t>(kWidth + 64) * source.bytesPerPixel);
-  const BatchedSampler sampler = SelectBatchedSampler(
-      filter == kNearest    ? SamplerFamily::Nearest
-      : filter == kBilinear ? SamplerFamily::Bilinear
-                            : SamplerFamily::Kernel,
-      bits, path);
+  const BatchedSampler sampler =
+      SelectBatchedSampler(filter == kNearest    ? SamplerFamily::Nearest
+                           : filter == kBilinear ? SamplerFamily::Bilinear
+                                                 : SamplerFamily::Kernel,
+                           bits, path);
   PointPacket run;
   int32_t row = 0;
   for (auto _ : state) {
@@ -139,7 +132,7 @@ void BM_Sampler(benchmark::State& state, Filter filter, int32_t bits, uint32_t p
 const bool kRegistered = [] {
   for (Filter filter : {kNearest, kBilinear, kLanczos2, kLanczos3, kMitchell}) {
     for (int32_t bits : {8, 16, 32}) {
-      for (const Path& path : kPaths) {
+      for (const ProcessorPath& path : kProcessorPaths) {
         const std::string name =
             std::string(kFilterNames[filter]) + "/" + std::to_string(bits) + "bit/" + path.name;
         benchmark::RegisterBenchmark(name.c_str(), BM_Sampler, filter, bits, path.features);

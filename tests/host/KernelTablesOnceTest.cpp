@@ -1,37 +1,20 @@
-// Its own program: the kernel tables are process-wide, so only a fresh process shows the
-// first global set-up building them.
+// Its own program: the kernel tables live as long as the module, so only a module no test
+// has set up yet shows the first global set-up building them with the host's sine.
 #include <gtest/gtest.h>
 
-#include "FakeHost.h"
-#include "Host/EntryPoint.h"
-#include "Resampling/FilterKernelTables.h"
+#include <string>
+#include <vector>
 
-namespace {
+#include "Harness.h"
 
-TEST(GlobalSetup, BuildsTheKernelTablesOnceWithTheHostsSine) {
-  const FilterKernelTable* tables[3] = {};
-  GetFilterKernelTables(&tables[0], &tables[1], &tables[2]);
-  EXPECT_EQ(tables[0], nullptr);
-  {
-    FakeHost host;
-    ASSERT_EQ(EntryPointFunc(PF_Cmd_GLOBAL_SETUP, &host.in_data, &host.out_data, nullptr,
-                             nullptr, nullptr),
-              PF_Err_NONE);
-  }
-  const int firstCalls = FakeSineCalls();
-  EXPECT_GT(firstCalls, 0);
-  GetFilterKernelTables(&tables[0], &tables[1], &tables[2]);
-  for (const FilterKernelTable* table : tables) EXPECT_NE(table, nullptr);
-  {
-    FakeHost host;
-    ASSERT_EQ(EntryPointFunc(PF_Cmd_GLOBAL_SETUP, &host.in_data, &host.out_data, nullptr,
-                             nullptr, nullptr),
-              PF_Err_NONE);
-  }
-  EXPECT_EQ(FakeSineCalls(), firstCalls);
-  const FilterKernelTable* again[3] = {};
-  GetFilterKernelTables(&again[0], &again[1], &again[2]);
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(again[i], tables[i]);
+TEST(Module, KernelTablesAreBuiltOnceWithTheHostsSine) {
+  std::string error;
+  // Never unloaded, as a host keeps an effect: the tables live until the process ends.
+  static harness::EffectHost* const host =
+      harness::EffectHost::Load(VTAFX_MODULE_PATH, error).release();
+  ASSERT_TRUE(host) << error;
+  const harness::CommandRecord first = host->GlobalSetup(), second = host->GlobalSetup();
+  EXPECT_GT(first.Calls("sin"), 0);
+  EXPECT_EQ(std::vector<int32_t>({first.result, second.result, second.Calls("sin")}),
+            std::vector<int32_t>({PF_Err_NONE, PF_Err_NONE, 0}));
 }
-
-}  // namespace

@@ -53,24 +53,23 @@ const std::vector<Slider> kFisheye = {{"FISH C2", 0.03},   {"FISH C4", -0.006},
                                       {"FISH C6", 0.0008}, {"FISH C8", -0.00005},
                                       {"FISH Scale", 1.1}, {"FISH Angle Factor", 0.9}};
 
-// Realistic sliders of each "Lens Model" entry, by popup position.
-const std::vector<Slider> kModels[] = {
-    {{"DistortionX1000", 60.0},
-     {"CubicX1000", -8.0},
-     {"QuarticX1000", 3.0},
-     {"Eccentricity", 0.95},
-     {"Vertical Scale", 1.02}},
-    {{"MOD C2", 0.08}, {"MOD C3", -0.01}, {"MOD C4", 0.006}, {"MOD ECC", 0.97}, {"MOD VSCL", 1.03}},
-    kRadial4,
-    kRadial4,
-    kMerged6,
-    kMerged6,
-    kFull6,
-    kFull6,
-    kFisheye,
-    kFisheye,
-    kFisheye,
-    kFisheye};
+const std::vector<Slider> kClassic = {{"DistortionX1000", 60.0},
+                                      {"CubicX1000", -8.0},
+                                      {"QuarticX1000", 3.0},
+                                      {"Eccentricity", 0.95},
+                                      {"Vertical Scale", 1.02}};
+const std::vector<Slider> kSquash = {
+    {"MOD C2", 0.08}, {"MOD C3", -0.01}, {"MOD C4", 0.006}, {"MOD ECC", 0.97}, {"MOD VSCL", 1.03}};
+// The end of a slider's range: every pixel maps to the centre, without dividing by the scale.
+const std::vector<Slider> kFlatFisheye = {{"FISH Scale", 0.0}};
+
+// Realistic sliders of each "Lens Model" entry, then edge cases.
+const struct {
+  int32_t popup;
+  const std::vector<Slider>& sliders;
+} kCases[] = {{1, kClassic},  {2, kSquash},   {3, kRadial4},    {4, kRadial4}, {5, kMerged6},
+              {6, kMerged6},  {7, kFull6},    {8, kFull6},      {9, kFisheye}, {10, kFisheye},
+              {11, kFisheye}, {12, kFisheye}, {9, kFlatFisheye}};
 
 // Distinct pixels in the depth's range (floats also outside 0..1), alpha never 0.
 Image Pattern(Depth depth) {
@@ -100,21 +99,20 @@ TEST(EveryLensModel, RendersTheGoldenFrames) {
     Depth depth;
     double filter;  // "Nearest" 2, "BiLinear" 3
   } looks[] = {{Depth::k8, 2.0}, {Depth::k16, 2.0}, {Depth::kFloat, 2.0}, {Depth::kFloat, 3.0}};
-  for (int32_t popup = 1; popup <= 12; ++popup) {
+  for (const auto& c : kCases) {
     for (const double mode : {1.0, 2.0}) {  // "Remove WF2", "Apply WF2"
       for (const auto& look : looks) {
-        const std::string what = "Lens Model " + std::to_string(popup) + " mode " +
+        const std::string what = "Lens Model " + std::to_string(c.popup) + " mode " +
                                  std::to_string(int(mode)) + " depth " +
                                  std::to_string(int(look.depth)) + " filter " +
                                  std::to_string(int(look.filter));
         EffectInstance instance(LoadedEffect());
         instance.SetLayerSize(kWidth, kHeight);
-        EXPECT_TRUE(instance.SetValue(instance.FindParam("Lens Model"), {double(popup)}));
+        EXPECT_TRUE(instance.SetValue(instance.FindParam("Lens Model"), {double(c.popup)}));
         EXPECT_TRUE(instance.SetValue(instance.FindParam("Distort Mode"), {mode}));
         EXPECT_TRUE(instance.SetValue(instance.FindParam("Filter Type"), {look.filter}));
-        for (const Slider& s : kModels[popup - 1]) {
+        for (const Slider& s : c.sliders) {
           EXPECT_TRUE(instance.SetValue(instance.FindParam(s.name), {s.value})) << s.name;
-          EXPECT_EQ(instance.ValueAt(instance.FindParam(s.name), 0).x, s.value) << s.name;
         }
         const Image layer = Pattern(look.depth);
         harness::RenderRequest request;
@@ -125,7 +123,7 @@ TEST(EveryLensModel, RendersTheGoldenFrames) {
         EXPECT_TRUE(frame.preRender.Balanced() && frame.render.Balanced()) << what;
         EXPECT_EQ(frame.disposals, 1) << what;
         EXPECT_TRUE(frame.inputIntact && frame.outputPaddingIntact) << what;
-        // The frame as FNV-1a over its extent and pixels, in two exact halves.
+        // The frame as FNV-1a over its extent and pixels; the top 53 bits fit a double exactly.
         uint64_t hash = 14695981039346656037ULL;
         const int32_t extent[] = {frame.output.originX, frame.output.originY, frame.output.width,
                                   frame.output.height};
@@ -134,10 +132,7 @@ TEST(EveryLensModel, RendersTheGoldenFrames) {
         };
         mix(reinterpret_cast<const uint8_t*>(extent), sizeof extent);
         mix(frame.output.pixels.data(), frame.output.pixels.size());
-        golden.Add(what + " width", frame.output.width);
-        golden.Add(what + " height", frame.output.height);
-        golden.Add(what + " frame", static_cast<double>(hash >> 32));
-        golden.Add(what + " frame", static_cast<double>(hash & 0xFFFFFFFFu));
+        golden.Add(what, static_cast<double>(hash >> 11));
       }
     }
   }

@@ -83,6 +83,10 @@ TEST(IsolateRoot, EnclosureAndFailures) {
   for (const auto& s : signs) EXPECT_EQ(CountSignChanges(s), s[kRangePolynomialSize]);
   const double unit[kRangePolynomialSize] = {1, 0, -1, 0, 0, 0};
   EXPECT_TRUE(std::isnan(RefineRoot(unit, kNaN, 1.0)));
+  // Root 4.02e-6 below the middle of a bracket 1.006e-6 wide each way: the step halved to
+  // 1.005e-6 is still taken, the next one falls below 1e-6 and stops.
+  const double linear[kRangePolynomialSize] = {4.02e-6 - 1.0, 1, 0, 0, 0, 0};
+  EXPECT_LT(RefineRoot(linear, 1.0 - 1.006e-6, 1.0 + 1.006e-6), 1.0 - 1e-6);
 }
 
 // Ranges over a grid of coefficients, and the root counting, isolation and refinement of
@@ -107,7 +111,7 @@ TEST(RangeSearchGolden, MatchesTheGoldenValues) {
   for (const auto& p : polys) {
     for (const auto& ab : intervals) {
       const std::string what = "poly " + std::to_string(p[2]) + " on " + std::to_string(ab[0]);
-      double c[kRangePolynomialSize];
+      double c[kRangePolynomialSize] = {7, 7, 7, 7, 7, 7};  // every one must be written
       IntervalTransform(p, ab[0], ab[1], c);
       for (double v : c) golden.Add(what + " transform", v);
       golden.Add(what + " roots", CountIntervalRoots(p, ab[0], ab[1]));

@@ -36,33 +36,22 @@ TEST(FrameTransforms, ExactValues) {
     int axis;
     double expected;
   };
-  const Case cases[] = {{&remove, true, kNS, 0, 0.001953125},
-                        {&remove, true, kNO, 0, -0.75 + 0.0009765625},
-                        {&remove, true, kPS, 0, 512.0},
-                        {&remove, true, kPO, 0, 383.5},
-                        {&remove, true, kNO, 1, -0.5 + 0.001953125},
-                        {&remove, false, kPS, 0, 512.0},
-                        {&remove, false, kPO, 0, 399.75},
-                        {&remove, false, kPS, 1, 256.0},
-                        {&remove, false, kPO, 1, 300.25},
-                        {&remove, false, kNS, 0, 1.0 / 512.0},
-                        {&remove, false, kNO, 0, -399.75 / 512.0},
-                        {&apply, false, kNS, 0, 0.001953125},
-                        {&apply, false, kNO, 0, -1.0 + 0.0009765625},
-                        {&apply, false, kPS, 0, 512.0},
-                        {&apply, false, kPO, 0, 511.5},
-                        {&apply, true, kPS, 0, 512.0},
-                        {&apply, true, kPO, 0, 511.5},
-                        {&apply, true, kPS, 1, 256.0},
-                        {&apply, true, kPO, 1, 255.5},
-                        {&odd, true, kNS, 0, 0x1.0624dep-10},
-                        {&odd, true, kNO, 0, -0x1.eb4394c88p-1},
-                        {&odd, true, kNS, 1, 0x1.d19eb2p-10},
-                        {&odd, true, kNO, 1, -0x1.eaa0f8538p-1},
-                        {&odd, false, kPS, 0, 0x1.f4p+9},
-                        {&odd, false, kPO, 0, 0x1.dfe666p+9},
-                        {&odd, false, kPO, 1, 0x1.0e199ap+9},
-                        {&odd, false, kNS, 1, 0x1.d19eb155f08a4p-10}};
+  // clang-format off
+  const Case cases[] = {
+      {&remove, true, kNS, 0, 0.001953125}, {&remove, true, kNO, 0, -0.75 + 0.0009765625},
+      {&remove, true, kPS, 0, 512.0}, {&remove, true, kPO, 0, 383.5},
+      {&remove, true, kNO, 1, -0.5 + 0.001953125}, {&remove, false, kPS, 0, 512.0},
+      {&remove, false, kPO, 0, 399.75}, {&remove, false, kPS, 1, 256.0},
+      {&remove, false, kPO, 1, 300.25}, {&remove, false, kNS, 0, 1.0 / 512.0},
+      {&remove, false, kNO, 0, -399.75 / 512.0}, {&apply, false, kNS, 0, 0.001953125},
+      {&apply, false, kNO, 0, -1.0 + 0.0009765625}, {&apply, false, kPS, 0, 512.0},
+      {&apply, false, kPO, 0, 511.5}, {&apply, true, kPS, 0, 512.0}, {&apply, true, kPO, 0, 511.5},
+      {&apply, true, kPS, 1, 256.0}, {&apply, true, kPO, 1, 255.5},
+      {&odd, true, kNS, 0, 0x1.0624dep-10}, {&odd, true, kNO, 0, -0x1.eb4394c88p-1},
+      {&odd, true, kNS, 1, 0x1.d19eb2p-10}, {&odd, true, kNO, 1, -0x1.eaa0f8538p-1},
+      {&odd, false, kPS, 0, 0x1.f4p+9}, {&odd, false, kPO, 0, 0x1.dfe666p+9},
+      {&odd, false, kPO, 1, 0x1.0e199ap+9}, {&odd, false, kNS, 1, 0x1.d19eb155f08a4p-10}};
+  // clang-format on
   for (const Case& c : cases) {
     FrameTransform u, d;
     SetUpFrameTransforms(c.frames->mode, c.frames->undistorted, c.frames->distorted,
@@ -72,55 +61,35 @@ TEST(FrameTransforms, ExactValues) {
 }
 
 TEST(FrameTransforms, CompleteInvertsEitherHalf) {
-  FrameTransform fromNorm{{0.25, 0.5}, {-1.0, 2.0}, {0, 0}, {0, 0}};
-  CompleteFrameTransform(false, fromNorm);
-  EXPECT_EQ(fromNorm.toNormOffset[0], -0.875);
-  EXPECT_EQ(fromNorm.toPixelScale[0], 4.0);
-  EXPECT_EQ(fromNorm.toPixelOffset[0], 3.5);
-  EXPECT_EQ(fromNorm.toNormOffset[1], 2.25);
-  EXPECT_EQ(fromNorm.toPixelOffset[1], -4.5);
-  FrameTransform fromPixel{{0, 0}, {0, 0}, {2.0, 0}, {3.0, 0}};
-  CompleteFrameTransform(true, fromPixel);
-  EXPECT_EQ(fromPixel.toPixelOffset[0], 2.5);
-  EXPECT_EQ(fromPixel.toNormScale[0], 0.5);
-  EXPECT_EQ(fromPixel.toNormOffset[0], -1.25);
+  FrameTransform n{{0.25, 0.5}, {-1.0, 2.0}, {0, 0}, {0, 0}}, p{{0, 0}, {0, 0}, {2.0, 0}, {3.0, 0}};
+  CompleteFrameTransform(false, n);
+  CompleteFrameTransform(true, p);
+  const std::pair<double, double> cases[] = {
+      {n.toNormOffset[0], -0.875}, {n.toPixelScale[0], 4.0},   {n.toPixelOffset[0], 3.5},
+      {n.toNormOffset[1], 2.25},   {n.toPixelOffset[1], -4.5}, {p.toPixelOffset[0], 2.5},
+      {p.toNormScale[0], 0.5},     {p.toNormOffset[0], -1.25}};
+  for (size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(cases[i].first, cases[i].second) << i;
 }
 
+// Sizes go through single precision, then to nearest even (1.4999999999 is 1.5f, 2^24 + 1 has
+// no float, 2^31 - 1 becomes 2^31); positions truncate; both saturate, NaN is 0.
 TEST(FrameTransforms, IntegerConversionsRoundAndSaturate) {
-  struct Case {
-    int32_t (*convert)(double);
-    double value;
-    int32_t expected;
-  };
-  const auto R = RoundSizeToInt32;  // to single precision, then to nearest even
-  const auto T = TruncateToInt32;
-  const Case cases[] = {{R, 1920.0, 1920},
-                        {R, 2.5, 2},
-                        {R, 3.5, 4},
-                        {R, -2.5, -2},
-                        {R, -0.4, 0},
-                        {R, 1.4999999999, 2},       // 1.5f first, then to even
-                        {R, 16777217.0, 16777216},  // 2^24 + 1 has no float
-                        {R, 2147483520.0, 2147483520},
-                        {R, 2147483647.0, kMax},  // 2^31 in single precision
-                        {R, -2147483648.0, kMin},
-                        {R, -3.0e9, kMin},
-                        {R, 1.0e300, kMax},
-                        {R, -1.0e300, kMin},
-                        {R, kInf, kMax},
-                        {R, -kInf, kMin},
-                        {R, kNaN, 0},
-                        {T, -40.5, -40},
-                        {T, 2000.9999, 2000},
-                        {T, -0.9, 0},
-                        {T, 2147483647.9, kMax},
-                        {T, 2147483648.0, kMax},
-                        {T, -2147483648.9, kMin},
-                        {T, -2147483649.0, kMin},
-                        {T, kInf, kMax},
-                        {T, -kInf, kMin},
-                        {T, kNaN, 0}};
-  for (const Case& c : cases) EXPECT_EQ(c.convert(c.value), c.expected) << c.value;
+  // clang-format off
+  const std::pair<double, int32_t> rounded[] = {
+      {1920.0, 1920}, {2.5, 2}, {3.5, 4}, {-2.5, -2}, {-0.4, 0}, {1.4999999999, 2},
+      {16777217.0, 16777216}, {2147483520.0, 2147483520}, {2147483647.0, kMax},
+      {-2147483648.0, kMin}, {-3.0e9, kMin}, {1.0e300, kMax}, {-1.0e300, kMin}, {kInf, kMax},
+      {-kInf, kMin}, {kNaN, 0}};
+  const std::pair<double, int32_t> truncated[] = {
+      {-40.5, -40}, {2000.9999, 2000}, {-0.9, 0}, {2147483647.9, kMax}, {2147483648.0, kMax},
+      {-2147483648.9, kMin}, {-2147483649.0, kMin}, {kInf, kMax}, {-kInf, kMin}, {kNaN, 0}};
+  // clang-format on
+  for (const auto& [value, expected] : rounded) {
+    EXPECT_EQ(RoundSizeToInt32(value), expected) << value;
+  }
+  for (const auto& [value, expected] : truncated) {
+    EXPECT_EQ(TruncateToInt32(value), expected) << value;
+  }
 }
 
 // Whatever the user types, frames and extent come out without undefined behaviour (the
@@ -146,11 +115,8 @@ TEST(OutputExtent, DegenerateSizesAndCentres) {
                         {{1.0e12, -1.0e12}, {kMax, kMin, kMax, kMin}}};
   for (const Case& c : cases) {
     SetUpFrameTransforms(1, normal, normal, c.centre, u, d);
-    const PF_LRect r = DistortedExtent(d);
-    EXPECT_EQ(r.left, c.expected.left);
-    EXPECT_EQ(r.top, c.expected.top);
-    EXPECT_EQ(r.right, c.expected.right);
-    EXPECT_EQ(r.bottom, c.expected.bottom);
+    const PF_LRect r = DistortedExtent(d), e = c.expected;
+    EXPECT_TRUE(r.left == e.left && r.top == e.top && r.right == e.right && r.bottom == e.bottom);
   }
 }
 

@@ -41,6 +41,8 @@ Image Pattern(int32_t width, int32_t height, Depth depth) {
   return image;
 }
 
+std::vector<A_long> Corners(const PF_LRect& r) { return {r.left, r.top, r.right, r.bottom}; }
+
 // An instance whose sizes are the layer's and whose centre is the layer's middle.
 std::unique_ptr<EffectInstance> Instance(int32_t width, int32_t height,
                                          std::vector<std::pair<PF_ParamIndex, double>> set = {}) {
@@ -70,22 +72,16 @@ TEST(RenderFrame, OutputExtentAndClippedRequest) {
     const RenderResult frame = instance->Render(request);
     ASSERT_EQ(frame.err, PF_Err_NONE) << mode;
     const PF_PreRenderOutput& out = frame.preRenderOutput;
-    const PF_LRect& max = out.max_result_rect;
-    const PF_LRect& result = out.result_rect;
-    EXPECT_EQ(std::vector<A_long>({max.left, max.top, max.right, max.bottom}),
-              std::vector<A_long>({extent.left, extent.top, extent.right, extent.bottom}));
-    EXPECT_EQ(std::vector<A_long>({result.left, result.top, result.right, result.bottom}),
-              std::vector<A_long>({extent.left, extent.top, 30, 20}));
-    EXPECT_EQ(out.flags, 0);
-    EXPECT_EQ(frame.output.originX, extent.left);
-    EXPECT_EQ(frame.output.width, 30 - extent.left);
-    EXPECT_EQ(frame.disposals, 1);
+    EXPECT_EQ(Corners(out.max_result_rect), Corners(extent));
+    EXPECT_EQ(Corners(out.result_rect), Corners({extent.left, extent.top, 30, 20}));
+    EXPECT_EQ(std::vector<int32_t>(
+                  {out.flags, frame.output.originX, frame.output.width, frame.disposals}),
+              std::vector<int32_t>({0, extent.left, 30 - extent.left, 1}));
     ASSERT_EQ(frame.checkouts.size(), 2u);
-    EXPECT_EQ(frame.checkouts[0].id, 0);
-    EXPECT_EQ(frame.checkouts[0].request.rect.right, 0);
-    EXPECT_EQ(frame.checkouts[1].id, 1);
-    EXPECT_EQ(frame.checkouts[1].request.rect.right, 1920);
-    EXPECT_EQ(frame.checkouts[1].request.rect.bottom, 1080);
+    EXPECT_EQ(std::vector<A_long>({frame.checkouts[0].id, frame.checkouts[0].request.rect.right,
+                                   frame.checkouts[1].id}),
+              std::vector<A_long>({0, 0, 1}));
+    EXPECT_EQ(Corners(frame.checkouts[1].request.rect), Corners({0, 0, 1920, 1080}));
   }
 }
 
@@ -159,11 +155,9 @@ TEST(RenderFrame, EmptyOutputs) {
     RenderRequest request(&layer);
     request.requestRect = rect;
     const RenderResult frame = instance->Render(request);
-    EXPECT_EQ(frame.err, PF_Err_NONE);
-    EXPECT_EQ(frame.output.pixels.size(), 0u);
-    EXPECT_EQ(frame.disposals, 1);
-    EXPECT_EQ(frame.iterateCalls, iterateCalls);
-    EXPECT_EQ(frame.rowsIterated, 0);
+    EXPECT_EQ(std::vector<int64_t>({frame.err, int64_t(frame.output.pixels.size()), frame.disposals,
+                                    frame.iterateCalls, frame.rowsIterated}),
+              std::vector<int64_t>({PF_Err_NONE, 0, 1, iterateCalls, 0}));
   }
 }
 

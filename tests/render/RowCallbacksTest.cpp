@@ -1,6 +1,5 @@
-// The mapping of output positions and the row callbacks, driven from the static library with
-// a minimal host of our own: worlds in memory guarded by sentinel bytes, the pixel-data
-// callbacks and a recording subpixel sampler. Whole frames through the harness are apart.
+// The mapping of output positions and the row callbacks, driven from the static library with a
+// minimal host: worlds guarded by sentinel bytes, the pixel-data callbacks, a recording sampler.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -33,10 +32,7 @@ struct TestWorld {
       : bytes((width + 3) * pixelBytes * height + 256, kSentinel) {
     world.data = reinterpret_cast<PF_PixelPtr>(bytes.data());
     world.rowbytes = int32_t((width + 3) * pixelBytes);
-    world.width = width;
-    world.height = height;
-    world.origin_x = originX;
-    world.origin_y = originY;
+    world.width = width, world.height = height, world.origin_x = originX, world.origin_y = originY;
   }
   uint8_t* Row(int32_t y) { return bytes.data() + size_t(world.rowbytes) * size_t(y); }
   // The pixels row by row; empty when a byte outside them (padding, guard) was written.
@@ -57,15 +53,15 @@ struct TestWorld {
 // Whole numbers in each depth's range (floats a little outside 0..1 too).
 template <typename Pixel>
 void FillPattern(TestWorld& w) {
+  using Channel = decltype(Pixel::alpha);
   uint32_t state = 12345u;
   for (int32_t y = 0; y < w.world.height; ++y) {
-    auto* channel = reinterpret_cast<decltype(Pixel::alpha)*>(w.Row(y));
     for (int32_t i = 0; i < w.world.width * 4; ++i) {
       state = state * 1664525u + 1013904223u;
       const uint32_t h = state >> 8;
-      if constexpr (sizeof(Pixel) == 4) channel[i] = A_u_char(h);
-      if constexpr (sizeof(Pixel) == 8) channel[i] = A_u_short(h % 32769u);
-      if constexpr (sizeof(Pixel) == 16) channel[i] = float(int32_t(h % 1700u) - 200) / 1000.0f;
+      reinterpret_cast<Channel*>(w.Row(y))[i] =
+          sizeof(Channel) == 4 ? Channel(float(int32_t(h % 1700u) - 200) / 1000.0f)
+                               : Channel(sizeof(Channel) == 1 ? h % 256u : h % 32769u);
     }
   }
 }
@@ -91,17 +87,8 @@ PF_Err RecordSample(PF_ProgPtr, PF_Fixed x, PF_Fixed y, const PF_SampPB*, Pixel*
 
 PF_PixelDataSuite1 gPixelData{GetPixelData<PF_Pixel8>, GetPixelData<PF_Pixel16>,
                               GetPixelData<PF_PixelFloat>};
-PF_UtilCallbacks gUtils = [] {
-  PF_UtilCallbacks utils{};
-  utils.get_pixel_data8 = GetPixelData<PF_Pixel8>;
-  utils.get_pixel_data16 = GetPixelData<PF_Pixel16>;
-  return utils;
-}();
-PF_InData gInData = [] {
-  PF_InData in{};
-  in.utils = &gUtils;
-  return in;
-}();
+PF_UtilCallbacks gUtils{};
+PF_InData gInData{};
 
 struct ContextDeleter {
   void operator()(RenderContext* context) const { DisposeRenderContext(context); }
@@ -115,16 +102,8 @@ double Sine(double v) { return std::sin(v); }
 struct Frame {
   RenderParameterValues values;
   std::vector<double> sliders = std::vector<double>(kParamCount, 0.0);
-  Frame(int32_t width, int32_t height, double c2 = 0.0, double c4 = 0.0)
-      : values{4,
-               1,
-               2,
-               1.0,
-               1.0,
-               1.0,
-               {double(width), double(height)},
-               {double(width), double(height)},
-               {0.5 * width, 0.5 * height}} {
+  Frame(int32_t w, int32_t h, double c2 = 0.0, double c4 = 0.0)
+      : values{4, 1, 2, 1, 1, 1, {1.0 * w, 1.0 * h}, {1.0 * w, 1.0 * h}, {0.5 * w, 0.5 * h}} {
     sliders[kParamRadial4First] = c2;
     sliders[kParamRadial4First + 3] = c4;
   }
@@ -134,6 +113,11 @@ struct Frame {
     BuildFilterKernelTables(Sine);
     GetFilterKernelTables(&context->kernelLanczos2, &context->kernelLanczos3,
                           &context->kernelMitchell);
+    gUtils.get_pixel_data8 = GetPixelData<PF_Pixel8>;
+    gUtils.get_pixel_data16 = GetPixelData<PF_Pixel16>;
+    gInData.utils = &gUtils;
+    context->inData = &gInData;
+    context->pixelDataSuite = &gPixelData;
     return context;
   }
 };
@@ -155,10 +139,8 @@ TestWorld Render(RenderContext& context, TestWorld& input, const PF_LRect* rect 
   TestWorld output(r.right - r.left, r.bottom - r.top, sizeof(Pixel), r.left, r.top);
   gPixelDataCalls = 0;
   gSamples.clear();
-  context.inData = &gInData;
   context.inputWorld = &input.world;
   context.outputWorld = &output.world;
-  context.pixelDataSuite = &gPixelData;
   context.samplingParams = PF_SampPB{};
   context.samplingParams.src = &input.world;
   context.subpixelSample8 = RecordSample<PF_Pixel8>;
@@ -222,19 +204,16 @@ TEST(MapRunToSource, FramesZoomAndUnmappablePositions) {
 }
 
 TEST(ToHostFixed, RoundsToNearestEvenAndMarksWhatDoesNotFit) {
+  // Half a unit ties to even; 32767.99609375 is the largest float position that fits, and
+  // exactly -2^31 fits too.
+  const float unit = 1.0f / 65536.0f;
+  // clang-format off
   const std::pair<float, PF_Fixed> cases[] = {
-      {1.5f, 98304},
-      {-2.25f, -147456},
-      {0.5f / 65536.0f, 0},  // half a unit: ties to even
-      {1.5f / 65536.0f, 2},
-      {-0.5f / 65536.0f, 0},
-      {32767.99609375f, 2147483392},  // the largest float position that fits
-      {32768.0f, kMin},
-      {-32768.0f, kMin},  // exactly -2^31 fits
-      {1.0e9f, kMin},
-      {kUnmappedPosition, kMin},
-      {std::numeric_limits<float>::quiet_NaN(), kMin},
+      {1.5f, 98304}, {-2.25f, -147456}, {0.5f * unit, 0}, {1.5f * unit, 2}, {-0.5f * unit, 0},
+      {32767.99609375f, 2147483392}, {32768.0f, kMin}, {-32768.0f, kMin}, {1.0e9f, kMin},
+      {kUnmappedPosition, kMin}, {std::numeric_limits<float>::quiet_NaN(), kMin},
       {std::numeric_limits<float>::infinity(), kMin}};
+  // clang-format on
   for (const auto& c : cases) EXPECT_EQ(ToHostFixed(c.first), c.second) << c.first;
 }
 
@@ -285,8 +264,6 @@ TEST(RowCallbacks, RefusalsAndPositionsThatAreNotNumbers) {
   TestWorld small(16, 3, 4), huge(16, 3, 4), output(17, 4, 4), empty(0, 1, 16);
   huge.world.rowbytes = 1 << 30;
   ContextPtr context = Frame(16, 3).Context();
-  context->inData = &gInData;
-  context->pixelDataSuite = &gPixelData;
   context->inputWorld = &huge.world;
   context->outputWorld = &output.world;
   EXPECT_EQ(DistortRow8(context.get(), 0, 1, nullptr, reinterpret_cast<PF_Pixel8*>(output.Row(1))),

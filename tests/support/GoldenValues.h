@@ -41,10 +41,11 @@ class GoldenValues {
     ASSERT_EQ(values_.size(), count);
     int failures = 0;
     for (size_t i = 0; i < count; ++i) {
-      const bool same = std::isnan(golden[i]) ? std::isnan(values_[i])
-                                              : std::memcmp(&golden[i], &values_[i], 8) == 0 ||
-                                                    (kUlpsAllowed > 0 &&
-                                                     UlpsApart(golden[i], values_[i]) <= kUlpsAllowed);
+      const bool same =
+          std::isnan(golden[i])
+              ? std::isnan(values_[i])
+              : std::memcmp(&golden[i], &values_[i], 8) == 0 ||
+                    (kUlpsAllowed > 0 && UlpsApart(golden[i], values_[i]) <= kUlpsAllowed);
       if (!same && ++failures <= 10) {
         ADD_FAILURE() << labels_[i] << ": " << std::hexfloat << values_[i] << ", golden "
                       << golden[i];

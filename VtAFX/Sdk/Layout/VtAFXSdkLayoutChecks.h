@@ -16,11 +16,11 @@
 #include "SPBasic.h"
 #include "SPErrorCodes.h"
 
-#define VTAFX_CHECK_RECORD(T, SIZE, ALIGN)                                                    \
-	static_assert(sizeof(T) == (SIZE), "size of " #T);                                       \
-	static_assert(alignof(T) == (ALIGN), "alignment of " #T)
-#define VTAFX_CHECK_FIELD(T, FIELD, OFFSET)                                                   \
-	static_assert(offsetof(T, FIELD) == (OFFSET), "offset of " #T "." #FIELD)
+#define VTAFX_CHECK_RECORD(T, SIZE, ALIGN)           \
+  static_assert(sizeof(T) == (SIZE), "size of " #T); \
+  static_assert(alignof(T) == (ALIGN), "alignment of " #T)
+#define VTAFX_CHECK_FIELD(T, FIELD, OFFSET) \
+  static_assert(offsetof(T, FIELD) == (OFFSET), "offset of " #T "." #FIELD)
 
 namespace VtAFXSdkLayoutChecks {
 
@@ -29,12 +29,16 @@ static_assert(sizeof(A_long) == 4 && sizeof(A_u_long) == 4, "A_long");
 static_assert(sizeof(A_short) == 2 && sizeof(A_u_short) == 2, "A_short");
 static_assert(sizeof(A_char) == 1 && sizeof(A_u_char) == 1 && sizeof(A_Boolean) == 1, "A_char");
 static_assert(sizeof(A_FpLong) == 8 && sizeof(A_FpShort) == 4, "A_Fp");
-static_assert(sizeof(A_intptr_t) == 8 && sizeof(A_u_longlong) == 8 && sizeof(A_HandleSize) == 8, "64-bit");
+static_assert(sizeof(A_intptr_t) == 8 && sizeof(A_u_longlong) == 8 && sizeof(A_HandleSize) == 8,
+              "64-bit");
 static_assert(sizeof(A_UTF16Char) == 2 && sizeof(A_Err) == 4 && sizeof(A_Fixed) == 4, "A_ misc");
-static_assert(sizeof(A_Handle) == 8 && sizeof(PF_Handle) == 8 && sizeof(PF_ProgPtr) == 8, "pointers");
-static_assert(sizeof(PF_Boolean) == 1 && sizeof(PF_Fixed) == 4 && sizeof(PF_UFixed) == 4, "PF_ basics");
+static_assert(sizeof(A_Handle) == 8 && sizeof(PF_Handle) == 8 && sizeof(PF_ProgPtr) == 8,
+              "pointers");
+static_assert(sizeof(PF_Boolean) == 1 && sizeof(PF_Fixed) == 4 && sizeof(PF_UFixed) == 4,
+              "PF_ basics");
 static_assert(sizeof(PF_Err) == 4 && sizeof(PF_Cmd) == 4 && sizeof(PF_ParamIndex) == 4, "PF_ ints");
-static_assert(sizeof(PF_ValueDisplayFlags) == 2 && sizeof(PF_RenderOutputFlags) == 2, "16-bit flags");
+static_assert(sizeof(PF_ValueDisplayFlags) == 2 && sizeof(PF_RenderOutputFlags) == 2,
+              "16-bit flags");
 static_assert(sizeof(PF_FSliderFlags) == 4 && sizeof(PF_PixelFormat) == 4, "32-bit flags");
 static_assert(sizeof(SPErr) == 4 && sizeof(SPBoolean) == 4, "SP types");
 
@@ -244,7 +248,8 @@ VTAFX_CHECK_FIELD(PF_OutData, start_sampL, 356);
 VTAFX_CHECK_FIELD(PF_OutData, dur_sampL, 360);
 VTAFX_CHECK_FIELD(PF_OutData, dest_snd, 368);
 VTAFX_CHECK_FIELD(PF_OutData, out_flags2, 400);
-static_assert(sizeof(PF_OutData::name) == 32 && sizeof(PF_OutData::return_msg) == 256, "out_data texts");
+static_assert(sizeof(PF_OutData::name) == 32 && sizeof(PF_OutData::return_msg) == 256,
+              "out_data texts");
 
 // PF_ParamDef and its union.
 VTAFX_CHECK_RECORD(PF_ParamDef, 176, 8);
@@ -490,7 +495,8 @@ static_assert(PF_Cmd_USER_CHANGED_PARAM == 13 && PF_Cmd_SMART_PRE_RENDER == 23 &
               "command selectors");
 static_assert(PF_Param_FLOAT_SLIDER == 10 && PF_Param_GROUP_END == 14 && PF_Param_POINT_3D == 18,
               "parameter types");
-static_assert((PF_OutFlag_DEEP_COLOR_AWARE | PF_OutFlag_USE_OUTPUT_EXTENT) == 0x02000040, "out flags");
+static_assert((PF_OutFlag_DEEP_COLOR_AWARE | PF_OutFlag_USE_OUTPUT_EXTENT) == 0x02000040,
+              "out flags");
 static_assert(PF_OutFlag_AUDIO_EFFECT_ONLY == static_cast<A_long>(0x80000000u), "sign bit");
 static_assert((PF_OutFlag2_PARAM_GROUP_START_COLLAPSED_FLAG | PF_OutFlag2_SUPPORTS_SMART_RENDER |
                PF_OutFlag2_FLOAT_COLOR_AWARE | PF_OutFlag2_SUPPORTS_THREADED_RENDERING) ==
@@ -505,7 +511,7 @@ static_assert(PF_PixelFormat_ARGB32 == 0x62677261 && PF_PixelFormat_ARGB64 == 0x
 static_assert(PF_Err_OUT_OF_MEMORY == 4 && PF_Err_BAD_CALLBACK_PARAM == 516, "error codes");
 static_assert(kSPSuiteNotFoundError == 0x53214664, "suite not found");
 
-} // namespace VtAFXSdkLayoutChecks
+}  // namespace VtAFXSdkLayoutChecks
 
 #undef VTAFX_CHECK_RECORD
 #undef VTAFX_CHECK_FIELD

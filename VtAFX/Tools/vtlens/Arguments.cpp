@@ -37,7 +37,8 @@ bool LooksLikeShortOption(const std::string& word) {
 
 }  // namespace
 
-ParsedArguments ParseArguments(const std::vector<std::string>& args, const std::vector<OptionDef>& allowed) {
+ParsedArguments ParseArguments(const std::vector<std::string>& args,
+                               const std::vector<OptionDef>& allowed) {
   ParsedArguments parsed;
   bool optionsEnded = false;
   bool help = false;
@@ -95,7 +96,8 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args, const std::
   return parsed;
 }
 
-std::string OptionValue(const ParsedArguments& parsed, const std::string& name, const std::string& fallback) {
+std::string OptionValue(const ParsedArguments& parsed, const std::string& name,
+                        const std::string& fallback) {
   std::string value = fallback;
   for (const auto& o : parsed.options)
     if (o.first == name) value = o.second;
@@ -108,9 +110,11 @@ bool HasOption(const ParsedArguments& parsed, const std::string& name) {
   return false;
 }
 
-const OptionDef kModuleOption = {"module", true, "PATH",
-                                 "the effect module (else VTLENS_MODULE, else next to vtlens, else the one this build made)"};
-const OptionDef kThreadsOption = {"threads", true, "N", "worker threads; 0 (the default) is one per core"};
+const OptionDef kModuleOption = {
+    "module", true, "PATH",
+    "the effect module (else VTLENS_MODULE, else next to vtlens, else the one this build made)"};
+const OptionDef kThreadsOption = {"threads", true, "N",
+                                  "worker threads; 0 (the default) is one per core"};
 
 const std::vector<OptionDef>& EffectOptionDefs() {
   static const std::vector<OptionDef> accepted = {
@@ -118,9 +122,12 @@ const std::vector<OptionDef>& EffectOptionDefs() {
       {"distort-mode", true, "V", "\"Distort Mode\": popup entry text or 1-based number"},
       {"filter", true, "V", "\"Filter Type\": popup entry text or 1-based number"},
       {"set", true, "NAME=VALUE",
-       "any control by displayed name or index 1 to 76; a point is X,Y in layer pixels; applied in order", true},
+       "any control by displayed name or index 1 to 76; a point is X,Y in layer pixels; applied in "
+       "order",
+       true},
       {"preset", true, "FILE",
-       "JSON object of control to value, applied before --set; an animatable control may take keyframes "
+       "JSON object of control to value, applied before --set; an animatable control may take "
+       "keyframes "
        "{\"1001\": -0.05, ...}",
        true}};
   return accepted;
@@ -130,10 +137,12 @@ const std::vector<OptionDef>& RenderOptionDefs() {
   static const std::vector<OptionDef> accepted = [] {
     std::vector<OptionDef> all = EffectOptionDefs();
     all.insert(all.end(),
-               {{"frames", true, "LIST", "the frames of a sequence: 1001-1100, 1001-1100x5 (every fifth), 1,5,10-20"},
+               {{"frames", true, "LIST",
+                 "the frames of a sequence: 1001-1100, 1001-1100x5 (every fifth), 1,5,10-20"},
                 kThreadsOption,
                 {"depth", true, "8|16|32", "the world's depth (default: the input's)"},
-                {"raw-channels", false, "", "four data channels passed through untouched, no alpha handling"},
+                {"raw-channels", false, "",
+                 "four data channels passed through untouched, no alpha handling"},
                 {"skip-existing", false, "", "leave frames whose output file exists as they are"},
                 kModuleOption});
     return all;
@@ -146,10 +155,14 @@ void ApplyEffectOptions(const ParsedArguments& parsed, const std::vector<Control
   for (const auto& o : parsed.options)
     if (o.first == "preset") LoadPreset(settings, controls, o.second);
   for (const auto& o : parsed.options) {
-    if (o.first == "set") ApplyAssignment(settings, controls, o.second);
-    else if (o.first == "lens-model") ApplyAssignment(settings, controls, "Lens Model=" + o.second);
-    else if (o.first == "distort-mode") ApplyAssignment(settings, controls, "Distort Mode=" + o.second);
-    else if (o.first == "filter") ApplyAssignment(settings, controls, "Filter Type=" + o.second);
+    if (o.first == "set")
+      ApplyAssignment(settings, controls, o.second);
+    else if (o.first == "lens-model")
+      ApplyAssignment(settings, controls, "Lens Model=" + o.second);
+    else if (o.first == "distort-mode")
+      ApplyAssignment(settings, controls, "Distort Mode=" + o.second);
+    else if (o.first == "filter")
+      ApplyAssignment(settings, controls, "Filter Type=" + o.second);
   }
 }
 
@@ -164,9 +177,12 @@ int ParseBoundedInt(const std::string& text, const std::string& option, int min,
 }
 
 int ParseThreads(const ParsedArguments& parsed) {
-  int threads = HasOption(parsed, "threads") ? ParseBoundedInt(OptionValue(parsed, "threads"), "--threads", 0, kMaxThreads) : 0;
+  int threads = HasOption(parsed, "threads")
+                    ? ParseBoundedInt(OptionValue(parsed, "threads"), "--threads", 0, kMaxThreads)
+                    : 0;
   if (threads == 0)
-    threads = static_cast<int>(std::min<unsigned>(std::max(1u, std::thread::hardware_concurrency()), kMaxThreads));
+    threads = static_cast<int>(
+        std::min<unsigned>(std::max(1u, std::thread::hardware_concurrency()), kMaxThreads));
   return threads;
 }
 
@@ -178,9 +194,11 @@ void ParseSize(const std::string& text, const std::string& option, int& width, i
 }
 
 LayerOptions ParseLayerOptions(const ParsedArguments& parsed, const std::string& command) {
-  if (!HasOption(parsed, "layer")) throw UsageError(command + " needs --layer WxH, the size of the layer");
+  if (!HasOption(parsed, "layer"))
+    throw UsageError(command + " needs --layer WxH, the size of the layer");
   LayerOptions layer;
   ParseSize(OptionValue(parsed, "layer"), "--layer", layer.width, layer.height);
-  if (HasOption(parsed, "frame")) layer.frame = ParseFrameNumber(OptionValue(parsed, "frame"), "--frame");
+  if (HasOption(parsed, "frame"))
+    layer.frame = ParseFrameNumber(OptionValue(parsed, "frame"), "--frame");
   return layer;
 }

@@ -32,10 +32,12 @@ struct ParsedArguments {
 // usage error for an unknown option (suggesting the closest one), a missing value, a
 // value given to a flag, or a second value of a single-valued option; throws HelpRequest
 // for -h or --help. A lone "--" ends the options.
-ParsedArguments ParseArguments(const std::vector<std::string>& args, const std::vector<OptionDef>& allowed);
+ParsedArguments ParseArguments(const std::vector<std::string>& args,
+                               const std::vector<OptionDef>& allowed);
 
 // The value of the last `name` option, or `fallback` when it was not given.
-std::string OptionValue(const ParsedArguments& parsed, const std::string& name, const std::string& fallback = "");
+std::string OptionValue(const ParsedArguments& parsed, const std::string& name,
+                        const std::string& fallback = "");
 
 // True when the option `name` was given.
 bool HasOption(const ParsedArguments& parsed, const std::string& name);

@@ -28,8 +28,8 @@ const char* const kDemoLens[] = {"Lens Model=Std. Radial 4th-order", "R4 C2=-0.1
                                  "Filter Type=Lanczos-2"};
 
 struct RoundTripError {
-  long pixels = 0;      // chart pixels inside the valid area
-  double meanAbs = 0;   // mean absolute channel difference, 0..255
+  long pixels = 0;     // chart pixels inside the valid area
+  double meanAbs = 0;  // mean absolute channel difference, 0..255
   int maxAbs = 0;
 };
 
@@ -46,7 +46,8 @@ harness::RenderResult RenderWith(EffectSession& session, const char* mode, const
   request.layer = &hostLayer;
   harness::RenderResult result = DemoInstance(session, mode)->Render(request);
   if (result.err != 0)
-    throw ToolError(std::string("the effect failed to render \"") + mode + "\" (error " + std::to_string(result.err) + ")");
+    throw ToolError(std::string("the effect failed to render \"") + mode + "\" (error " +
+                    std::to_string(result.err) + ")");
   return result;
 }
 
@@ -68,7 +69,8 @@ RoundTripError CompareRoundTrip(const Image& chart, const Image& restored, Image
                             int(chart.pixels8[ChannelIndex(chart, x, y, c)]));
         sum += diff;
         e.maxAbs = std::max(e.maxAbs, diff);
-        difference.pixels8[d + static_cast<size_t>(c)] = static_cast<uint8_t>(std::min(255, diff * kDifferenceGain));
+        difference.pixels8[d + static_cast<size_t>(c)] =
+            static_cast<uint8_t>(std::min(255, diff * kDifferenceGain));
       }
     }
   }
@@ -86,8 +88,10 @@ void Step(const char* what, std::chrono::steady_clock::time_point& start) {
 
 int RunDemo(const std::vector<std::string>& args) {
   ParsedArguments parsed = ParseArguments(
-      args, {{"out", true, "DIR", "the folder for the pictures (default vtlens-demo)"}, kModuleOption});
-  if (!parsed.positional.empty()) throw UsageError("demo takes no file names; give the folder with --out");
+      args,
+      {{"out", true, "DIR", "the folder for the pictures (default vtlens-demo)"}, kModuleOption});
+  if (!parsed.positional.empty())
+    throw UsageError("demo takes no file names; give the folder with --out");
   std::string dir = OptionValue(parsed, "out", "vtlens-demo");
   std::error_code ec;
   std::filesystem::create_directories(dir, ec);
@@ -97,8 +101,10 @@ int RunDemo(const std::vector<std::string>& args) {
 
   auto total = std::chrono::steady_clock::now();
   auto start = total;
-  std::printf("vtlens demo: a %dx%d test chart, distorted with \"Apply WF2\" and restored with \"Remove WF2\"\n",
-              kChartWidth, kChartHeight);
+  std::printf(
+      "vtlens demo: a %dx%d test chart, distorted with \"Apply WF2\" and restored with \"Remove "
+      "WF2\"\n",
+      kChartWidth, kChartHeight);
   std::printf("  lens:");
   for (const char* assignment : kDemoLens) std::printf(" %s;", assignment);
   std::printf(" other controls at their defaults\n");
@@ -122,8 +128,10 @@ int RunDemo(const std::vector<std::string>& args) {
   RoundTripError error = CompareRoundTrip(chart, restored, difference);
   Step("compared the restored chart with the original", start);
 
-  RenderContextPtr context = SetUpGeometry(*DemoInstance(session, "Apply WF2"), 0, kChartWidth, kChartHeight);
-  Image stmap = MakeStMap(*context, kChartWidth, kChartHeight, static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
+  RenderContextPtr context =
+      SetUpGeometry(*DemoInstance(session, "Apply WF2"), 0, kChartWidth, kChartHeight);
+  Image stmap = MakeStMap(*context, kChartWidth, kChartHeight,
+                          static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
   Step("computed the ST map of the distortion", start);
 
   WriteImageFile(path("chart.png"), chart, WriteOptions{});
@@ -137,10 +145,13 @@ int RunDemo(const std::vector<std::string>& args) {
   Step("wrote the pictures", start);
 
   double share = 100.0 * static_cast<double>(error.pixels) / (double(kChartWidth) * kChartHeight);
-  std::printf("round trip inside the valid area (%.1f %% of the chart): mean error %.2f, largest %d (of 255)\n", share,
-              error.meanAbs, error.maxAbs);
-  std::printf("pictures in %s/: chart.png distorted.png restored.png difference.png (x%d) stmap.exr\n", dir.c_str(),
-              kDifferenceGain);
+  std::printf(
+      "round trip inside the valid area (%.1f %% of the chart): mean error %.2f, largest %d (of "
+      "255)\n",
+      share, error.meanAbs, error.maxAbs);
+  std::printf(
+      "pictures in %s/: chart.png distorted.png restored.png difference.png (x%d) stmap.exr\n",
+      dir.c_str(), kDifferenceGain);
   std::printf("done in %.2f s\n", SecondsSince(total));
   return 0;
 }

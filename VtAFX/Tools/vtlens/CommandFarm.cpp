@@ -25,7 +25,8 @@ namespace {
 
 std::string WorkingFolder() {
   char buffer[PATH_MAX];
-  if (!getcwd(buffer, sizeof buffer)) throw ToolError(std::string("cannot tell the working folder: ") + std::strerror(errno));
+  if (!getcwd(buffer, sizeof buffer))
+    throw ToolError(std::string("cannot tell the working folder: ") + std::strerror(errno));
   return buffer;
 }
 
@@ -73,7 +74,8 @@ std::string Submit(const std::string& script) {
   }
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
     throw ToolError("sbatch refused the job (" +
-                    (WIFEXITED(status) ? "status " + std::to_string(WEXITSTATUS(status)) : std::string("killed")) +
+                    (WIFEXITED(status) ? "status " + std::to_string(WEXITSTATUS(status))
+                                       : std::string("killed")) +
                     "); the script is \"" + script + "\"");
   // "--parsable" prints "ID" or "ID;CLUSTER".
   std::string id = printed.substr(0, printed.find_first_of(";\n"));
@@ -85,10 +87,12 @@ std::string Submit(const std::string& script) {
 
 int RunFarm(const std::vector<std::string>& args) {
   if (args.empty() || args[0] != "slurm")
-    throw UsageError("farm takes the workload manager first: vtlens farm slurm INPUT OUTPUT --frames A-B ...");
+    throw UsageError(
+        "farm takes the workload manager first: vtlens farm slurm INPUT OUTPUT --frames A-B ...");
   std::vector<OptionDef> accepted = RenderOptionDefs();
   accepted.insert(accepted.end(), FarmOptionDefs().begin(), FarmOptionDefs().end());
-  ParsedArguments parsed = ParseArguments(std::vector<std::string>(args.begin() + 1, args.end()), accepted);
+  ParsedArguments parsed =
+      ParseArguments(std::vector<std::string>(args.begin() + 1, args.end()), accepted);
 
   FarmContext context;
   context.workingFolder = WorkingFolder();
@@ -118,12 +122,17 @@ int RunFarm(const std::vector<std::string>& args) {
   WriteFileThroughTemporary(job.scriptPath, job.script, 0755);
 
   long frames = job.frames.last - job.frames.first + 1;
-  std::fprintf(stderr, "vtlens: %ld frames in %ld array tasks of up to %ld, %d CPU%s each; logs in %s\n", frames,
-               job.tasks, job.chunk, job.cpusPerTask, job.cpusPerTask == 1 ? "" : "s", job.logFolder.c_str());
+  std::fprintf(stderr,
+               "vtlens: %ld frames in %ld array tasks of up to %ld, %d CPU%s each; logs in %s\n",
+               frames, job.tasks, job.chunk, job.cpusPerTask, job.cpusPerTask == 1 ? "" : "s",
+               job.logFolder.c_str());
   // Slurm's default MaxArraySize is 1001; clusters may raise it, so this only warns.
   if (job.tasks > 1001)
-    std::fprintf(stderr, "vtlens: warning: %ld tasks exceed Slurm's default array limit of 1001; a larger --chunk "
-                         "makes fewer\n", job.tasks);
+    std::fprintf(
+        stderr,
+        "vtlens: warning: %ld tasks exceed Slurm's default array limit of 1001; a larger --chunk "
+        "makes fewer\n",
+        job.tasks);
   if (!HasOption(parsed, "submit")) {
     std::printf("%s\n", job.scriptPath.c_str());
     std::fprintf(stderr, "vtlens: submit it with: sbatch %s\n", ShellQuote(job.scriptPath).c_str());

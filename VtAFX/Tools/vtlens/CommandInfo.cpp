@@ -1,7 +1,8 @@
 // vtlens info: what the effect module says about itself, read back through the harness.
+#include <nlohmann/json.hpp>
+
 #include <cstdio>
 #include <cstdlib>
-#include <nlohmann/json.hpp>
 #include <string>
 
 #include "Arguments.h"
@@ -73,25 +74,28 @@ void PrintJson(const EffectSession& session) {
 
 void PrintText(const EffectSession& session) {
   const harness::PiplInfo& pipl = session.host->Pipl();
-  std::printf("%s\n  category    %s\n  match name  %s\n  version     %s (%s)\n  out flags   %s\n"
-              "  out flags2  %s\n  module      %s\n\ncontrols:\n",
-              pipl.name.c_str(), pipl.category.c_str(), pipl.matchName.c_str(), VersionText(pipl.effectVersion).c_str(),
-              Hex(pipl.effectVersion).c_str(), Hex(static_cast<uint32_t>(pipl.outFlags)).c_str(),
-              Hex(static_cast<uint32_t>(pipl.outFlags2)).c_str(), session.modulePath.c_str());
+  std::printf(
+      "%s\n  category    %s\n  match name  %s\n  version     %s (%s)\n  out flags   %s\n"
+      "  out flags2  %s\n  module      %s\n\ncontrols:\n",
+      pipl.name.c_str(), pipl.category.c_str(), pipl.matchName.c_str(),
+      VersionText(pipl.effectVersion).c_str(), Hex(pipl.effectVersion).c_str(),
+      Hex(static_cast<uint32_t>(pipl.outFlags)).c_str(),
+      Hex(static_cast<uint32_t>(pipl.outFlags2)).c_str(), session.modulePath.c_str());
   for (const Control& c : session.controls) {
     std::string detail;
     if (c.kind == ControlKind::Popup) {
       detail = "default " + std::to_string(c.popupDefault) + " of";
       for (size_t i = 0; i < c.choices.size(); ++i) detail += (i ? " | " : " ") + c.choices[i];
     } else if (c.kind == ControlKind::Float) {
-      detail = FloatText(c.validMin) + " to " + FloatText(c.validMax) + ", default " + FloatText(c.floatDefault) +
-               ", precision " + std::to_string(c.precision);
+      detail = FloatText(c.validMin) + " to " + FloatText(c.validMax) + ", default " +
+               FloatText(c.floatDefault) + ", precision " + std::to_string(c.precision);
     } else if (c.kind == ControlKind::Point) {
-      detail = "default " + PercentText(c.defaultPercentX) + " %, " + PercentText(c.defaultPercentY) + " % of the layer";
+      detail = "default " + PercentText(c.defaultPercentX) + " %, " +
+               PercentText(c.defaultPercentY) + " % of the layer";
     }
     std::string flags = IsAnimatable(c) ? "animatable" : HasValue(c) ? "fixed" : "";
-    std::printf("  %2d  %-4s  %-11s  %-31s  %-10s  %s%s\n", c.index, IdText(c.id).c_str(), ControlKindName(c.kind),
-                c.name.c_str(), flags.c_str(), detail.c_str(),
+    std::printf("  %2d  %-4s  %-11s  %-31s  %-10s  %s%s\n", c.index, IdText(c.id).c_str(),
+                ControlKindName(c.kind), c.name.c_str(), flags.c_str(), detail.c_str(),
                 c.group.empty() || !HasValue(c) ? "" : ("  [" + c.group + "]").c_str());
   }
 }
@@ -99,11 +103,13 @@ void PrintText(const EffectSession& session) {
 }  // namespace
 
 int RunInfo(const std::vector<std::string>& args) {
-  ParsedArguments parsed =
-      ParseArguments(args, {{"json", false, "", "as one JSON document, for programs to read"}, kModuleOption});
+  ParsedArguments parsed = ParseArguments(
+      args, {{"json", false, "", "as one JSON document, for programs to read"}, kModuleOption});
   if (!parsed.positional.empty()) throw UsageError("info takes no file names");
   EffectSession session = OpenEffect(OptionValue(parsed, "module"));
-  if (HasOption(parsed, "json")) PrintJson(session);
-  else PrintText(session);
+  if (HasOption(parsed, "json"))
+    PrintJson(session);
+  else
+    PrintText(session);
   return 0;
 }

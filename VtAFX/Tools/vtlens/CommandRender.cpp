@@ -32,14 +32,18 @@ struct FrameStats {
   PF_LRect extent{};
 };
 
-std::string DepthName(int depth) { return depth == kDepthFloat ? "float" : std::to_string(depth) + "-bit"; }
-
-std::string RectText(const PF_LRect& r) {
-  return std::to_string(int64_t(r.right) - r.left) + "x" + std::to_string(int64_t(r.bottom) - r.top) + " at (" +
-         std::to_string(r.left) + ", " + std::to_string(r.top) + ")";
+std::string DepthName(int depth) {
+  return depth == kDepthFloat ? "float" : std::to_string(depth) + "-bit";
 }
 
-FrameStats RenderSequenceFrame(const harness::EffectInstance& instance, const RenderJob& job, long frame) {
+std::string RectText(const PF_LRect& r) {
+  return std::to_string(int64_t(r.right) - r.left) + "x" +
+         std::to_string(int64_t(r.bottom) - r.top) + " at (" + std::to_string(r.left) + ", " +
+         std::to_string(r.top) + ")";
+}
+
+FrameStats RenderSequenceFrame(const harness::EffectInstance& instance, const RenderJob& job,
+                               long frame) {
   std::string inPath = FramePath(job.input, job.inputPattern, frame);
   std::string outPath = FramePath(job.output, job.outputPattern, frame);
   std::string where = job.timed ? "frame " + std::to_string(frame) + ": " : "";
@@ -54,11 +58,14 @@ FrameStats RenderSequenceFrame(const harness::EffectInstance& instance, const Re
   const PF_LRect& extent = result.preRenderOutput.max_result_rect;
   int64_t w = int64_t(extent.right) - extent.left, h = int64_t(extent.bottom) - extent.top;
   if (result.err == 0 && (w <= 0 || h <= 0 || w > kMaxExtentSide || h > kMaxExtentSide))
-    throw ToolError(where + "the output extent " + RectText(extent) + " is not one the host accepts (1 to 30000 pixels a side)");
+    throw ToolError(where + "the output extent " + RectText(extent) +
+                    " is not one the host accepts (1 to 30000 pixels a side)");
   if (result.err != 0) {
     if (w <= 0 || h <= 0 || w > kMaxExtentSide || h > kMaxExtentSide)
-      throw ToolError(where + "the host refused the output extent " + RectText(extent) + " (1 to 30000 pixels a side)");
-    throw ToolError(where + "the effect failed to render \"" + inPath + "\" (error " + std::to_string(result.err) + ")");
+      throw ToolError(where + "the host refused the output extent " + RectText(extent) +
+                      " (1 to 30000 pixels a side)");
+    throw ToolError(where + "the effect failed to render \"" + inPath + "\" (error " +
+                    std::to_string(result.err) + ")");
   }
   Image out = FromHarnessImage(result.output);
   WriteOptions options;
@@ -88,13 +95,15 @@ int RunRender(const std::vector<std::string>& args) {
   job.read.rawChannels = HasOption(parsed, "raw-channels");
   if (HasOption(parsed, "depth")) {
     std::string depth = OptionValue(parsed, "depth");
-    if (depth != "8" && depth != "16" && depth != "32") throw UsageError("--depth takes 8, 16 or 32, not " + Echo(depth));
+    if (depth != "8" && depth != "16" && depth != "32")
+      throw UsageError("--depth takes 8, 16 or 32, not " + Echo(depth));
     job.read.depth = std::stoi(depth);
   }
   int threads = ParseThreads(parsed);
 
   if (job.inputPattern.isSequence != job.outputPattern.isSequence)
-    throw UsageError("INPUT and OUTPUT must both be sequences (#### or %04d) or both single images");
+    throw UsageError(
+        "INPUT and OUTPUT must both be sequences (#### or %04d) or both single images");
   if (job.inputPattern.isSequence && !HasOption(parsed, "frames"))
     throw UsageError("a sequence needs --frames, e.g. --frames 1001-1100");
   if (HasOption(parsed, "frames")) {
@@ -110,12 +119,16 @@ int RunRender(const std::vector<std::string>& args) {
   // stopped: outputs are only ever put in place complete, so one that exists is finished.
   if (HasOption(parsed, "skip-existing")) {
     size_t all = job.frames.size();
-    job.frames.erase(std::remove_if(job.frames.begin(), job.frames.end(), [&](long f) {
-                       return access(FramePath(job.output, job.outputPattern, f).c_str(), F_OK) == 0;
-                     }), job.frames.end());
+    job.frames.erase(
+        std::remove_if(job.frames.begin(), job.frames.end(),
+                       [&](long f) {
+                         return access(FramePath(job.output, job.outputPattern, f).c_str(), F_OK) ==
+                                0;
+                       }),
+        job.frames.end());
     if (job.frames.size() < all)
-      std::fprintf(stderr, "vtlens: %zu of %zu frames already exist, rendering %zu\n", all - job.frames.size(), all,
-                   job.frames.size());
+      std::fprintf(stderr, "vtlens: %zu of %zu frames already exist, rendering %zu\n",
+                   all - job.frames.size(), all, job.frames.size());
     if (job.frames.empty()) return 0;
   }
 
@@ -124,10 +137,12 @@ int RunRender(const std::vector<std::string>& args) {
   // Every frame's, not only the first: a folder in the way would otherwise surface only
   // when that frame's finished picture cannot be put in place.
   for (long f : job.frames) CheckOutputFolder(FramePath(job.output, job.outputPattern, f));
-  std::vector<long> missing = MissingFrames(job.input, job.inputPattern, job.inputPattern.isSequence ? job.frames : std::vector<long>{0});
+  std::vector<long> missing = MissingFrames(
+      job.input, job.inputPattern, job.inputPattern.isSequence ? job.frames : std::vector<long>{0});
   if (!missing.empty() && job.inputPattern.isSequence)
     throw ToolError("\"" + job.input + "\": " + std::to_string(missing.size()) + " of " +
-                    std::to_string(job.frames.size()) + " frames are missing: " + DescribeFrames(missing));
+                    std::to_string(job.frames.size()) +
+                    " frames are missing: " + DescribeFrames(missing));
   if (!missing.empty()) throw ToolError("cannot read \"" + job.input + "\": no such file");
 
   EffectSession session = OpenEffect(OptionValue(parsed, "module"));
@@ -176,8 +191,11 @@ int RunRender(const std::vector<std::string>& args) {
   double seconds = FinishProgress(progress);
   if (failed) throw ToolError(firstError, firstStatus);
 
-  std::string what = job.frames.size() == 1 ? "1 frame" : std::to_string(job.frames.size()) + " frames";
-  std::fprintf(stderr, "vtlens: rendered %s, layer %dx%d %s, output extent %s, in %.2f s (%.1f frames/s, %d threads)\n",
+  std::string what =
+      job.frames.size() == 1 ? "1 frame" : std::to_string(job.frames.size()) + " frames";
+  std::fprintf(stderr,
+               "vtlens: rendered %s, layer %dx%d %s, output extent %s, in %.2f s (%.1f frames/s, "
+               "%d threads)\n",
                what.c_str(), stats.layerWidth, stats.layerHeight, DepthName(stats.depth).c_str(),
                RectText(stats.extent).c_str(), seconds,
                seconds > 0 ? static_cast<double>(job.frames.size()) / seconds : 0.0, threads);

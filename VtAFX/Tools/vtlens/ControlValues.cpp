@@ -41,8 +41,7 @@ void SetKeyframes(ControlSettings& settings, const Control& control, std::vector
 void ApplyAssignment(ControlSettings& settings, const std::vector<Control>& controls,
                      const std::string& assignment) {
   size_t eq = assignment.find('=');
-  if (eq == std::string::npos)
-    throw UsageError("--set takes NAME=VALUE, not " + Echo(assignment));
+  if (eq == std::string::npos) throw UsageError("--set takes NAME=VALUE, not " + Echo(assignment));
   const Control& control = FindControl(controls, assignment.substr(0, eq));
   SetConstant(settings, control, ParseControlValue(control, assignment.substr(eq + 1)));
 }

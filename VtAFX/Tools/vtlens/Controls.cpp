@@ -122,7 +122,8 @@ const Control& FindControl(const std::vector<Control>& controls, const std::stri
     for (const Control& c : controls) {
       if (static_cast<double>(c.index) == number && HasValue(c)) return c;
       if (static_cast<double>(c.index) == number)
-        throw UsageError("control " + Echo(Trim(key)) + " is the group \"" + c.name + "\", which has no value");
+        throw UsageError("control " + Echo(Trim(key)) + " is the group \"" + c.name +
+                         "\", which has no value");
     }
     throw UsageError("no control has the index " + Echo(Trim(key)) + "; indices run from 1 to " +
                      std::to_string(controls.empty() ? 0 : controls.back().index));
@@ -160,11 +161,10 @@ void CheckControlValue(const Control& control, const ControlValue& value) {
     case ControlKind::Point:
       // The host holds points in 16.16 fixed point.
       if (!(std::fabs(value.x) < 32768.0) || !(std::fabs(value.y) < 32768.0))
-        throw UsageError(Quoted(control) + " takes coordinates between -32768 and 32768, not " + Number(value.x) +
-                         "," + Number(value.y));
+        throw UsageError(Quoted(control) + " takes coordinates between -32768 and 32768, not " +
+                         Number(value.x) + "," + Number(value.y));
       return;
-    default:
-      throw UsageError(Quoted(control) + " has no value");
+    default: throw UsageError(Quoted(control) + " has no value");
   }
 }
 
@@ -195,8 +195,7 @@ ControlValue ParseControlValue(const Control& control, const std::string& text) 
         throw UsageError(Quoted(control) + " takes a point X,Y in layer pixels, not " + Echo(t));
       break;
     }
-    default:
-      throw UsageError(Quoted(control) + " has no value");
+    default: throw UsageError(Quoted(control) + " has no value");
   }
   CheckControlValue(control, value);
   return value;
@@ -207,7 +206,8 @@ std::string FloatText(double value) {
   char buffer[64];
   for (int digits = 1; digits <= 9; ++digits) {
     std::snprintf(buffer, sizeof buffer, "%.*g", digits, static_cast<double>(f));
-    if (std::strtof(buffer, nullptr) == f && std::string(buffer).find('e') == std::string::npos) break;
+    if (std::strtof(buffer, nullptr) == f && std::string(buffer).find('e') == std::string::npos)
+      break;
   }
   return buffer;
 }

@@ -10,9 +10,9 @@
 enum class ControlKind { Layer, Popup, Float, Point, GroupStart, GroupEnd, Other };
 
 struct Control {
-  int index = 0;                     // position in the parameter array, 1 to 76
-  std::string name;                  // displayed name
-  uint32_t id = 0;                   // four-character code, first character most significant
+  int index = 0;     // position in the parameter array, 1 to 76
+  std::string name;  // displayed name
+  uint32_t id = 0;   // four-character code, first character most significant
   ControlKind kind = ControlKind::Other;
   int32_t flags = 0;                 // the declaration's PF_ParamFlag bits
   std::string group;                 // name of the enclosing group, empty at top level

@@ -41,7 +41,8 @@ std::vector<std::string> SplitChoices(const std::string& names) {
   size_t start = 0;
   while (true) {
     size_t bar = names.find('|', start);
-    choices.push_back(names.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
+    choices.push_back(
+        names.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
     if (bar == std::string::npos) break;
     start = bar + 1;
   }
@@ -67,7 +68,8 @@ std::string FindModulePath(const std::string& moduleOption) {
   tried.push_back(VTLENS_BUILT_MODULE);
   std::string list;
   for (const std::string& t : tried) list += "\n  " + t;
-  throw ToolError("cannot find the effect module; tried:" + list + "\ngive its path with --module or VTLENS_MODULE");
+  throw ToolError("cannot find the effect module; tried:" + list +
+                  "\ngive its path with --module or VTLENS_MODULE");
 }
 
 EffectSession OpenEffect(const std::string& moduleOption) {
@@ -77,8 +79,10 @@ EffectSession OpenEffect(const std::string& moduleOption) {
   static std::string loadedPath;
   if (!loaded || loadedPath != session.modulePath) {
     std::string error;
-    std::unique_ptr<harness::EffectHost> host = harness::EffectHost::Load(session.modulePath, error);
-    if (!host) throw ToolError("cannot load the effect module \"" + session.modulePath + "\": " + error);
+    std::unique_ptr<harness::EffectHost> host =
+        harness::EffectHost::Load(session.modulePath, error);
+    if (!host)
+      throw ToolError("cannot load the effect module \"" + session.modulePath + "\": " + error);
     loaded = host.release();
     loadedPath = session.modulePath;
   }
@@ -88,7 +92,8 @@ EffectSession OpenEffect(const std::string& moduleOption) {
     throw ToolError("the effect's global set-up failed with error " + std::to_string(setup.result));
   harness::CommandRecord params = session.host->ParamsSetup();
   if (params.result != 0)
-    throw ToolError("the effect's parameter set-up failed with error " + std::to_string(params.result));
+    throw ToolError("the effect's parameter set-up failed with error " +
+                    std::to_string(params.result));
   session.controls = ControlsFromDeclarations(session.host->Params());
   return session;
 }
@@ -105,7 +110,8 @@ std::vector<Control> ControlsFromDeclarations(const std::vector<harness::ParamDe
     c.flags = def.flags;
     PF_ParamIndex group = params[i].group;
     if (group > 0 && static_cast<size_t>(group) < params.size())
-      c.group = std::string(params[group].def.name, strnlen(params[group].def.name, sizeof params[group].def.name));
+      c.group = std::string(params[group].def.name,
+                            strnlen(params[group].def.name, sizeof params[group].def.name));
     if (c.kind == ControlKind::Popup) {
       c.choices = SplitChoices(params[i].popupNames);
       c.popupDefault = def.u.pd.dephault;
@@ -134,7 +140,8 @@ void ApplySettings(harness::EffectInstance& instance, const ControlSettings& set
     std::string error;
     bool ok = true;
     if (s.keys.size() == 1) {
-      ok = instance.SetValue(s.index, harness::ParamValue{s.keys[0].value.x, s.keys[0].value.y}, &error);
+      ok = instance.SetValue(s.index, harness::ParamValue{s.keys[0].value.x, s.keys[0].value.y},
+                             &error);
     } else {
       for (const Keyframe& k : s.keys) {
         ok = instance.SetKeyframe(s.index, FrameTime(instance, k.frame),
@@ -146,7 +153,8 @@ void ApplySettings(harness::EffectInstance& instance, const ControlSettings& set
   }
 }
 
-std::unique_ptr<harness::EffectInstance> NewInstance(EffectSession& session, const ControlSettings& settings,
+std::unique_ptr<harness::EffectInstance> NewInstance(EffectSession& session,
+                                                     const ControlSettings& settings,
                                                      int32_t layerWidth, int32_t layerHeight) {
   auto instance = std::make_unique<harness::EffectInstance>(*session.host);
   if (layerWidth > 0 && layerHeight > 0) instance->SetLayerSize(layerWidth, layerHeight);
@@ -181,14 +189,18 @@ harness::Image ToHarnessImage(const Image& image) {
 }
 
 Image FromHarnessImage(const harness::Image& image) {
-  int depth = image.depth == harness::Depth::k8 ? kDepth8 : image.depth == harness::Depth::k16 ? kDepth16 : kDepthFloat;
+  int depth = image.depth == harness::Depth::k8    ? kDepth8
+              : image.depth == harness::Depth::k16 ? kDepth16
+                                                   : kDepthFloat;
   Image out = MakeImage(image.width, image.height, depth);
   out.originX = image.originX;
   out.originY = image.originY;
-  void* data = depth == kDepth8 ? static_cast<void*>(out.pixels8.data())
-             : depth == kDepth16 ? static_cast<void*>(out.pixels16.data())
-                                 : static_cast<void*>(out.pixelsFloat.data());
-  size_t bytes = depth == kDepth8 ? out.pixels8.size() : depth == kDepth16 ? out.pixels16.size() * 2 : out.pixelsFloat.size() * 4;
+  void* data = depth == kDepth8    ? static_cast<void*>(out.pixels8.data())
+               : depth == kDepth16 ? static_cast<void*>(out.pixels16.data())
+                                   : static_cast<void*>(out.pixelsFloat.data());
+  size_t bytes = depth == kDepth8    ? out.pixels8.size()
+                 : depth == kDepth16 ? out.pixels16.size() * 2
+                                     : out.pixelsFloat.size() * 4;
   if (bytes && image.pixels.size() >= bytes) std::memcpy(data, image.pixels.data(), bytes);
   return out;
 }

@@ -38,8 +38,10 @@ void ApplySettings(harness::EffectInstance& instance, const ControlSettings& set
 
 // A new instance of the effect carrying `settings`, its layer size set when `layerWidth`
 // and `layerHeight` are given (points default from it). Throws like ApplySettings.
-std::unique_ptr<harness::EffectInstance> NewInstance(EffectSession& session, const ControlSettings& settings,
-                                                     int32_t layerWidth = 0, int32_t layerHeight = 0);
+std::unique_ptr<harness::EffectInstance> NewInstance(EffectSession& session,
+                                                     const ControlSettings& settings,
+                                                     int32_t layerWidth = 0,
+                                                     int32_t layerHeight = 0);
 
 // The instance's time of `frame`.
 A_long FrameTime(const harness::EffectInstance& instance, long frame);

@@ -38,34 +38,46 @@ uint32_t FileMax(int depth) { return depth == kDepth8 ? 255u : depth == kDepth16
 void StoreFromFile(Image& image, size_t i, const void* data, size_t k, int fileDepth) {
   if (fileDepth == kDepthFloat) {
     float f = static_cast<const float*>(data)[k];
-    if (image.depth == kDepthFloat) image.pixelsFloat[i] = f;
-    else if (image.depth == kDepth8) image.pixels8[i] = static_cast<uint8_t>(FloatToChannel(f, 255));
-    else image.pixels16[i] = static_cast<uint16_t>(FloatToChannel(f, 32768));
+    if (image.depth == kDepthFloat)
+      image.pixelsFloat[i] = f;
+    else if (image.depth == kDepth8)
+      image.pixels8[i] = static_cast<uint8_t>(FloatToChannel(f, 255));
+    else
+      image.pixels16[i] = static_cast<uint16_t>(FloatToChannel(f, 32768));
     return;
   }
   uint32_t v = fileDepth == kDepth8 ? static_cast<const uint8_t*>(data)[k]
                                     : static_cast<const uint16_t*>(data)[k];
   uint32_t max = FileMax(fileDepth);
-  if (image.depth == kDepthFloat) image.pixelsFloat[i] = ChannelToFloat(v, max);
-  else if (image.depth == kDepth8) image.pixels8[i] = static_cast<uint8_t>(RescaleChannel(v, max, 255));
-  else image.pixels16[i] = static_cast<uint16_t>(RescaleChannel(v, max, 32768));
+  if (image.depth == kDepthFloat)
+    image.pixelsFloat[i] = ChannelToFloat(v, max);
+  else if (image.depth == kDepth8)
+    image.pixels8[i] = static_cast<uint8_t>(RescaleChannel(v, max, 255));
+  else
+    image.pixels16[i] = static_cast<uint16_t>(RescaleChannel(v, max, 32768));
 }
 
 void SetOpaque(Image& image, size_t i) {
-  if (image.depth == kDepthFloat) image.pixelsFloat[i] = 1.0f;
-  else if (image.depth == kDepth8) image.pixels8[i] = 255;
-  else image.pixels16[i] = 32768;
+  if (image.depth == kDepthFloat)
+    image.pixelsFloat[i] = 1.0f;
+  else if (image.depth == kDepth8)
+    image.pixels8[i] = 255;
+  else
+    image.pixels16[i] = 32768;
 }
 
 void AssociatePixel(Image& image, size_t i) {
   if (image.depth == kDepthFloat) {
-    for (int c = 1; c < 4; ++c) image.pixelsFloat[i + c] = AssociateChannel(image.pixelsFloat[i + c], image.pixelsFloat[i]);
+    for (int c = 1; c < 4; ++c)
+      image.pixelsFloat[i + c] = AssociateChannel(image.pixelsFloat[i + c], image.pixelsFloat[i]);
   } else if (image.depth == kDepth8) {
     for (int c = 1; c < 4; ++c)
-      image.pixels8[i + c] = static_cast<uint8_t>(AssociateChannel(image.pixels8[i + c], image.pixels8[i], 255u));
+      image.pixels8[i + c] =
+          static_cast<uint8_t>(AssociateChannel(image.pixels8[i + c], image.pixels8[i], 255u));
   } else {
     for (int c = 1; c < 4; ++c)
-      image.pixels16[i + c] = static_cast<uint16_t>(AssociateChannel(image.pixels16[i + c], image.pixels16[i], 32768u));
+      image.pixels16[i + c] =
+          static_cast<uint16_t>(AssociateChannel(image.pixels16[i + c], image.pixels16[i], 32768u));
   }
 }
 
@@ -85,7 +97,8 @@ std::string OutputFormatName(const std::string& path) {
   auto out = OIIO::ImageOutput::create(path);
   if (!out) {
     OIIO::geterror();  // clear the library's pending message
-    throw UsageError("\"" + path + "\": unsupported output format (no image writer for its extension)");
+    throw UsageError("\"" + path +
+                     "\": unsupported output format (no image writer for its extension)");
   }
   return out->format_name();
 }
@@ -96,7 +109,8 @@ void CheckOutputFolder(const std::string& path) {
   size_t slash = path.find_last_of('/');
   std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
   if (access(dir.c_str(), W_OK | X_OK) != 0)
-    throw ToolError("cannot write \"" + path + "\": the folder \"" + dir + "\" does not exist or is not writable");
+    throw ToolError("cannot write \"" + path + "\": the folder \"" + dir +
+                    "\" does not exist or is not writable");
   struct stat info {};
   if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
     throw ToolError("cannot write \"" + path + "\": it is a folder");
@@ -115,31 +129,42 @@ Image ReadImageFile(const std::string& path, const ReadOptions& options, ImageFi
   if (desc.deep) throw ToolError("\"" + path + "\": deep images are not supported");
   if (desc.full_width <= 0 || desc.full_height <= 0 || desc.full_width > kMaxLayerSide ||
       desc.full_height > kMaxLayerSide || desc.width <= 0 || desc.height <= 0 ||
-      desc.width > kMaxLayerSide || desc.height > kMaxLayerSide || desc.depth > 1 || desc.nchannels < 1)
+      desc.width > kMaxLayerSide || desc.height > kMaxLayerSide || desc.depth > 1 ||
+      desc.nchannels < 1)
     throw ToolError("\"" + path + "\": image size " + std::to_string(desc.full_width) + "x" +
-                    std::to_string(desc.full_height) + " is not one the host takes (1 to 30000 a side)");
+                    std::to_string(desc.full_height) +
+                    " is not one the host takes (1 to 30000 a side)");
   ImageFileInfo fileInfo;
   fileInfo.format = in->format_name();
   fileInfo.channels = desc.nchannels;
   fileInfo.fileDepth = DepthOfType(desc.format);
   fileInfo.isHalf = desc.format.basetype == OIIO::TypeDesc::HALF;
   fileInfo.hasAlpha = desc.alpha_channel >= 0 && desc.alpha_channel < desc.nchannels;
-  fileInfo.unassociatedAlpha = fileInfo.hasAlpha &&
-      (desc.get_int_attribute("oiio:UnassociatedAlpha", 0) != 0 || FormatIsUnassociated(fileInfo.format));
+  fileInfo.unassociatedAlpha =
+      fileInfo.hasAlpha && (desc.get_int_attribute("oiio:UnassociatedAlpha", 0) != 0 ||
+                            FormatIsUnassociated(fileInfo.format));
   fileInfo.displayX = desc.full_x;
   fileInfo.displayY = desc.full_y;
   fileInfo.displayWidth = desc.full_width;
   fileInfo.displayHeight = desc.full_height;
 
   int nch = desc.nchannels;
-  size_t values = static_cast<size_t>(desc.width) * static_cast<size_t>(desc.height) * static_cast<size_t>(nch);
+  size_t values =
+      static_cast<size_t>(desc.width) * static_cast<size_t>(desc.height) * static_cast<size_t>(nch);
   std::vector<uint8_t> data8;
   std::vector<uint16_t> data16;
   std::vector<float> dataFloat;
   void* data = nullptr;
-  if (fileInfo.fileDepth == kDepth8) { data8.resize(values); data = data8.data(); }
-  else if (fileInfo.fileDepth == kDepth16) { data16.resize(values); data = data16.data(); }
-  else { dataFloat.resize(values); data = dataFloat.data(); }
+  if (fileInfo.fileDepth == kDepth8) {
+    data8.resize(values);
+    data = data8.data();
+  } else if (fileInfo.fileDepth == kDepth16) {
+    data16.resize(values);
+    data = data16.data();
+  } else {
+    dataFloat.resize(values);
+    data = dataFloat.data();
+  }
   if (!in->read_image(0, 0, 0, nch, TypeOfDepth(fileInfo.fileDepth), data)) {
     std::string why = in->geterror();
     throw ToolError("cannot read the pixels of \"" + path + "\": " + why);
@@ -157,7 +182,9 @@ Image ReadImageFile(const std::string& path, const ReadOptions& options, ImageFi
     if (fileInfo.hasAlpha) source[0] = desc.alpha_channel;
     for (int c = 0; c < 3; ++c) {
       if (colour.empty()) break;
-      source[c + 1] = colour.size() == 1 ? colour[0] : c < static_cast<int>(colour.size()) ? colour[c] : -1;
+      source[c + 1] = colour.size() == 1                    ? colour[0]
+                      : c < static_cast<int>(colour.size()) ? colour[c]
+                                                            : -1;
     }
   }
 
@@ -171,10 +198,14 @@ Image ReadImageFile(const std::string& path, const ReadOptions& options, ImageFi
       int32_t lx = desc.x + x - desc.full_x;
       if (lx < 0 || lx >= image.width) continue;
       size_t i = ChannelIndex(image, lx, ly, 0);
-      size_t k = (static_cast<size_t>(y) * static_cast<size_t>(desc.width) + static_cast<size_t>(x)) * static_cast<size_t>(nch);
+      size_t k =
+          (static_cast<size_t>(y) * static_cast<size_t>(desc.width) + static_cast<size_t>(x)) *
+          static_cast<size_t>(nch);
       for (int c = 0; c < 4; ++c) {
-        if (source[c] >= 0) StoreFromFile(image, i + c, data, k + static_cast<size_t>(source[c]), fileInfo.fileDepth);
-        else if (c == 0) SetOpaque(image, i);
+        if (source[c] >= 0)
+          StoreFromFile(image, i + c, data, k + static_cast<size_t>(source[c]), fileInfo.fileDepth);
+        else if (c == 0)
+          SetOpaque(image, i);
       }
       if (associate) AssociatePixel(image, i);
     }
@@ -187,13 +218,15 @@ void WriteImageFile(const std::string& path, const Image& image, const WriteOpti
   auto out = OIIO::ImageOutput::create(path);
   if (!out) {
     OIIO::geterror();
-    throw UsageError("\"" + path + "\": unsupported output format (no image writer for its extension)");
+    throw UsageError("\"" + path +
+                     "\": unsupported output format (no image writer for its extension)");
   }
   std::string format = out->format_name();
   bool withAlpha = out->supports("alpha");
   int nch = withAlpha ? 4 : 3;
   bool dissociate = withAlpha && !options.rawChannels &&
-                    (FormatIsUnassociated(format) || (options.unassociatedAlpha && options.sourceFormat == format));
+                    (FormatIsUnassociated(format) ||
+                     (options.unassociatedAlpha && options.sourceFormat == format));
 
   OIIO::TypeDesc fileType = TypeOfDepth(image.depth);
   if (image.depth == kDepthFloat && options.halfFloat) fileType = OIIO::TypeDesc::HALF;
@@ -222,9 +255,12 @@ void WriteImageFile(const std::string& path, const Image& image, const WriteOpti
   std::vector<float> dataFloat;
   const void* data = nullptr;
   uint32_t max = WorldMax(image.depth);
-  if (image.depth == kDepth8) data8.resize(pixels * static_cast<size_t>(nch));
-  else if (image.depth == kDepth16) data16.resize(pixels * static_cast<size_t>(nch));
-  else dataFloat.resize(pixels * static_cast<size_t>(nch));
+  if (image.depth == kDepth8)
+    data8.resize(pixels * static_cast<size_t>(nch));
+  else if (image.depth == kDepth16)
+    data16.resize(pixels * static_cast<size_t>(nch));
+  else
+    dataFloat.resize(pixels * static_cast<size_t>(nch));
   for (size_t p = 0; p < pixels; ++p) {
     for (int c = 0; c < nch; ++c) {
       size_t src = p * 4 + static_cast<size_t>((c + 1) % 4);  // R G B A from A R G B
@@ -238,14 +274,16 @@ void WriteImageFile(const std::string& path, const Image& image, const WriteOpti
         uint32_t v = image.depth == kDepth8 ? image.pixels8[src] : image.pixels16[src];
         uint32_t a = image.depth == kDepth8 ? image.pixels8[alpha] : image.pixels16[alpha];
         if (dissociate && colour) v = DissociateChannel(v, a, max);
-        if (image.depth == kDepth8) data8[dst] = static_cast<uint8_t>(std::min<uint32_t>(v, 255));
-        else data16[dst] = static_cast<uint16_t>(RescaleChannel(v, 32768, 65535));
+        if (image.depth == kDepth8)
+          data8[dst] = static_cast<uint8_t>(std::min<uint32_t>(v, 255));
+        else
+          data16[dst] = static_cast<uint16_t>(RescaleChannel(v, 32768, 65535));
       }
     }
   }
-  data = image.depth == kDepth8 ? static_cast<const void*>(data8.data())
-       : image.depth == kDepth16 ? static_cast<const void*>(data16.data())
-                                 : static_cast<const void*>(dataFloat.data());
+  data = image.depth == kDepth8    ? static_cast<const void*>(data8.data())
+         : image.depth == kDepth16 ? static_cast<const void*>(data16.data())
+                                   : static_cast<const void*>(dataFloat.data());
 
   WriteThroughTemporary(path, [&](const std::string& temp) {
     bool ok = out->open(temp, desc) && out->write_image(TypeOfDepth(image.depth), data);

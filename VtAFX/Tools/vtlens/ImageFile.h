@@ -14,18 +14,18 @@
 #include "Image.h"
 
 struct ImageFileInfo {
-  std::string format;           // the library's format name ("openexr", "png", ...)
+  std::string format;  // the library's format name ("openexr", "png", ...)
   int channels = 0;
-  int fileDepth = kDepth8;      // 8, 16 or 32 (float) by the file's data type
-  bool isHalf = false;          // float data stored as half
+  int fileDepth = kDepth8;  // 8, 16 or 32 (float) by the file's data type
+  bool isHalf = false;      // float data stored as half
   bool hasAlpha = false;
   bool unassociatedAlpha = false;
-  int32_t displayX = 0, displayY = 0;       // the display window: the layer
+  int32_t displayX = 0, displayY = 0;  // the display window: the layer
   int32_t displayWidth = 0, displayHeight = 0;
 };
 
 struct ReadOptions {
-  int depth = 0;             // world depth 8, 16 or 32; 0 follows the file
+  int depth = 0;  // world depth 8, 16 or 32; 0 follows the file
   bool rawChannels = false;
 };
 
@@ -36,7 +36,7 @@ Image ReadImageFile(const std::string& path, const ReadOptions& options, ImageFi
 
 struct WriteOptions {
   bool rawChannels = false;
-  bool halfFloat = false;         // float worlds go to half where the format has it
+  bool halfFloat = false;  // float worlds go to half where the format has it
   // The layer came from a file of `sourceFormat` marked unassociated: an output of the
   // same format is written so too. Formats unassociated by convention always are.
   bool unassociatedAlpha = false;

@@ -24,7 +24,9 @@ bool IsUnmapped(float x, float y) {
 
 }  // namespace
 
-void RenderContextDeleter::operator()(RenderContext* context) const { DisposeRenderContext(context); }
+void RenderContextDeleter::operator()(RenderContext* context) const {
+  DisposeRenderContext(context);
+}
 
 RenderContextPtr SetUpGeometry(const harness::EffectInstance& instance, A_long time,
                                int32_t layerWidth, int32_t layerHeight) {
@@ -51,7 +53,8 @@ RenderContextPtr SetUpGeometry(const harness::EffectInstance& instance, A_long t
   RenderContextPtr context(CreateRenderContext());
   if (!context) throw ToolError("out of memory while setting up the lens");
   PF_Err err = SetUpRenderContextFromValues(values, sliders.data(), *context);
-  if (err != 0) throw ToolError("the effect could not set up the lens (error " + std::to_string(err) + ")");
+  if (err != 0)
+    throw ToolError("the effect could not set up the lens (error " + std::to_string(err) + ")");
   return context;
 }
 
@@ -62,7 +65,8 @@ MappedPoint MapNormalised(const RenderContext& context, double x, double y, bool
   return MappedPoint{p.x, p.y, valid};
 }
 
-std::vector<MappedPoint> MapToSource(const RenderContext& context, const std::vector<MappedPoint>& outputs) {
+std::vector<MappedPoint> MapToSource(const RenderContext& context,
+                                     const std::vector<MappedPoint>& outputs) {
   std::vector<MappedPoint> sources;
   sources.reserve(outputs.size());
   PointPacket run;
@@ -98,14 +102,17 @@ MappedPoint MapToOutput(const RenderContext& context, double x, double y) {
   } else {
     // The render unzooms the output position and distorts; undistort, then zoom.
     const FrameTransform& in = context.distortedFrame;
-    Point2 n{x * in.toNormScale[0] + in.toNormOffset[0], y * in.toNormScale[1] + in.toNormOffset[1]};
+    Point2 n{x * in.toNormScale[0] + in.toNormOffset[0],
+             y * in.toNormScale[1] + in.toNormOffset[1]};
     mapped = Undistort(context.model, n, 1.0, &valid);
     mapped.x *= context.zoom;
     mapped.y *= context.zoom;
     outputFrame = &context.undistortedFrame;
   }
-  double px = static_cast<double>(static_cast<float>(mapped.x)) * outputFrame->toPixelScale[0] + outputFrame->toPixelOffset[0];
-  double py = static_cast<double>(static_cast<float>(mapped.y)) * outputFrame->toPixelScale[1] + outputFrame->toPixelOffset[1];
+  double px = static_cast<double>(static_cast<float>(mapped.x)) * outputFrame->toPixelScale[0] +
+              outputFrame->toPixelOffset[0];
+  double py = static_cast<double>(static_cast<float>(mapped.y)) * outputFrame->toPixelScale[1] +
+              outputFrame->toPixelOffset[1];
   float ox = static_cast<float>(px), oy = static_cast<float>(py);
   if (!valid) return MappedPoint{kUnmappedPosition, kUnmappedPosition, 0};
   return MappedPoint{ox, oy, IsUnmapped(ox, oy) ? 0 : 1};

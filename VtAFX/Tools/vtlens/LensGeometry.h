@@ -34,7 +34,8 @@ MappedPoint MapNormalised(const RenderContext& context, double x, double y, bool
 // Output-image layer positions to the input-image positions the render samples, through
 // MapRunToSource in runs of 64, the positions rounded to float as the render's are. An
 // unmappable point gives 268435456 in both axes and validity 0.
-std::vector<MappedPoint> MapToSource(const RenderContext& context, const std::vector<MappedPoint>& outputs);
+std::vector<MappedPoint> MapToSource(const RenderContext& context,
+                                     const std::vector<MappedPoint>& outputs);
 
 // The inverse: an input-image layer position to the output-image position whose sample
 // lands there, with the same float roundings in the mirrored places.

@@ -5,7 +5,8 @@
 uint32_t RescaleChannel(uint32_t v, uint32_t fromMax, uint32_t toMax) {
   if (fromMax == 0) return 0;
   uint64_t value = std::min(v, fromMax);
-  return static_cast<uint32_t>((2 * value * toMax + fromMax) / (2 * static_cast<uint64_t>(fromMax)));
+  return static_cast<uint32_t>((2 * value * toMax + fromMax) /
+                               (2 * static_cast<uint64_t>(fromMax)));
 }
 
 uint32_t FloatToChannel(float f, uint32_t max) {

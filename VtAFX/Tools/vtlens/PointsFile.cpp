@@ -20,7 +20,8 @@ std::vector<InputPoint> ParsePoints(const std::string& text, const std::string& 
     InputPoint p;
     if (split == std::string::npos || !ParseNumber(entry.substr(0, split), p.x) ||
         !ParseNumber(entry.substr(split + 1), p.y))
-      throw UsageError(source + ", line " + std::to_string(number) + ": expected \"x y\" or \"x,y\", not " + Echo(entry));
+      throw UsageError(source + ", line " + std::to_string(number) +
+                       ": expected \"x y\" or \"x,y\", not " + Echo(entry));
     points.push_back(p);
   }
   return points;

@@ -1,7 +1,8 @@
 #include "Preset.h"
 
-#include <fstream>
 #include <nlohmann/json.hpp>
+
+#include <fstream>
 #include <set>
 #include <sstream>
 
@@ -60,12 +61,15 @@ std::string LibraryMessage(const std::string& what) {
   size_t close = m.rfind('\'');
   if (read != std::string::npos && close > read + lastRead.size() - 1) {
     size_t from = read + lastRead.size();
-    m = m.substr(0, read) + "last read: " + Echo(m.substr(from, close - from)) + m.substr(close + 1);
+    m = m.substr(0, read) + "last read: " + Echo(m.substr(from, close - from)) +
+        m.substr(close + 1);
   }
   return m;
 }
 
-std::string AType(const Json& v) { return (v.is_array() || v.is_object() ? "an " : "a ") + std::string(v.type_name()); }
+std::string AType(const Json& v) {
+  return (v.is_array() || v.is_object() ? "an " : "a ") + std::string(v.type_name());
+}
 
 ControlValue PresetValue(const Control& control, const Json& v, const std::string& where) {
   ControlValue value;
@@ -78,9 +82,11 @@ ControlValue PresetValue(const Control& control, const Json& v, const std::strin
   }
   if (v.is_string()) return ParseControlValue(control, v.get_ref<const std::string&>());
   if (v.is_array()) {
-    if (control.kind != ControlKind::Point || v.size() != 2 || !v[0].is_number() || !v[1].is_number())
-      throw UsageError(where + ": \"" + control.name + "\" does not take " +
-                       (control.kind == ControlKind::Point ? "this array; give [X, Y]" : "an array"));
+    if (control.kind != ControlKind::Point || v.size() != 2 || !v[0].is_number() ||
+        !v[1].is_number())
+      throw UsageError(
+          where + ": \"" + control.name + "\" does not take " +
+          (control.kind == ControlKind::Point ? "this array; give [X, Y]" : "an array"));
     value.x = v[0].get<double>();
     value.y = v[1].get<double>();
     CheckControlValue(control, value);
@@ -96,7 +102,9 @@ nlohmann::ordered_json ParsePreset(const std::string& text, const std::string& s
   const std::string body = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? text.substr(3) : text;
   std::istringstream in(body);
   // The library reads through the stream's buffer, so its position is how far it got.
-  auto offset = [&] { return static_cast<size_t>(in.rdbuf()->pubseekoff(0, std::ios::cur, std::ios::in)); };
+  auto offset = [&] {
+    return static_cast<size_t>(in.rdbuf()->pubseekoff(0, std::ios::cur, std::ios::in));
+  };
   std::vector<std::set<std::string>> keys;  // the keys seen so far in each open object
   auto check = [&](int depth, Json::parse_event_t event, Json& parsed) {
     switch (event) {
@@ -105,15 +113,13 @@ nlohmann::ordered_json ParsePreset(const std::string& text, const std::string& s
         if (depth >= kMaxNesting) throw JsonProblem{offset() - 1, "nested too deeply"};
         if (event == Json::parse_event_t::object_start) keys.emplace_back();
         break;
-      case Json::parse_event_t::object_end:
-        keys.pop_back();
-        break;
+      case Json::parse_event_t::object_end: keys.pop_back(); break;
       case Json::parse_event_t::key:
         if (!keys.back().insert(parsed.get<std::string>()).second)
-          throw JsonProblem{KeyStart(body, offset() - 1), "duplicate key " + Echo(parsed.get<std::string>())};
+          throw JsonProblem{KeyStart(body, offset() - 1),
+                            "duplicate key " + Echo(parsed.get<std::string>())};
         break;
-      default:
-        break;
+      default: break;
     }
     return true;
   };
@@ -129,16 +135,19 @@ nlohmann::ordered_json ParsePreset(const std::string& text, const std::string& s
     // ends at most a character before where the stream got to.
     std::string what = e.what();
     size_t quote = what.find(" '");
-    std::string token = quote == std::string::npos ? "" : what.substr(quote + 2, what.rfind('\'') - quote - 2);
+    std::string token =
+        quote == std::string::npos ? "" : what.substr(quote + 2, what.rfind('\'') - quote - 2);
     size_t at = token.empty() ? std::string::npos : body.rfind(token, offset());
-    throw UsageError(prefix + Place(body, at == std::string::npos ? offset() : at) + ": " + LibraryMessage(what));
+    throw UsageError(prefix + Place(body, at == std::string::npos ? offset() : at) + ": " +
+                     LibraryMessage(what));
   }
 }
 
 void ApplyPreset(ControlSettings& settings, const std::vector<Control>& controls,
                  const nlohmann::ordered_json& document, const std::string& source) {
   if (!document.is_object())
-    throw UsageError(source + ": a preset is a JSON object of control name to value, not " + AType(document));
+    throw UsageError(source + ": a preset is a JSON object of control name to value, not " +
+                     AType(document));
   std::vector<std::pair<int, std::string>> named;  // control index, key: one key per control
   for (const auto& member : document.items()) {
     const Control* control = nullptr;

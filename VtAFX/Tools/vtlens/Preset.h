@@ -5,6 +5,7 @@
 #pragma once
 
 #include <nlohmann/json_fwd.hpp>
+
 #include <string>
 #include <vector>
 

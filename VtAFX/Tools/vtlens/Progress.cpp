@@ -28,7 +28,8 @@ void AdvanceProgress(Progress& progress) {
   std::lock_guard<std::mutex> lock(progress.mutex);
   ++progress.done;
   if (!progress.toTerminal) return;
-  std::fprintf(progress.stream, "\r%s", ProgressBarText(progress.label, progress.done, progress.total, 30).c_str());
+  std::fprintf(progress.stream, "\r%s",
+               ProgressBarText(progress.label, progress.done, progress.total, 30).c_str());
   std::fflush(progress.stream);
   progress.drawn = true;
 }

@@ -1,10 +1,11 @@
 #include "ResidualPlot.h"
 
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <opencv2/imgcodecs.hpp>
-#include <opencv2/imgproc.hpp>
 
 #include "ToolError.h"
 
@@ -22,9 +23,11 @@ std::string Number(double value) {
 
 }  // namespace
 
-void WriteResidualPlot(const std::string& path, const std::vector<PointResidual>& residuals, int width, int height) {
+void WriteResidualPlot(const std::string& path, const std::vector<PointResidual>& residuals,
+                       int width, int height) {
   const double scale = double(kPlotSize) / std::max(width, height);
-  const int w = std::max(1, int(std::lround(width * scale))), h = std::max(1, int(std::lround(height * scale)));
+  const int w = std::max(1, int(std::lround(width * scale))),
+            h = std::max(1, int(std::lround(height * scale)));
   cv::Mat plot(h + kBarHeight, std::max(w, 480), CV_8UC3, cv::Scalar(24, 24, 24));
   cv::rectangle(plot, cv::Rect(0, 0, w, h), cv::Scalar(60, 60, 60), 1);
 
@@ -59,12 +62,13 @@ void WriteResidualPlot(const std::string& path, const std::vector<PointResidual>
   }
   const cv::Scalar text(220, 220, 220);
   cv::putText(plot, "0", {x0, y0 + 26}, cv::FONT_HERSHEY_SIMPLEX, 0.4, text, 1, cv::LINE_AA);
-  cv::putText(plot, Number(largest) + " px", {x0 + barWidth - 40, y0 + 26}, cv::FONT_HERSHEY_SIMPLEX, 0.4, text, 1,
-              cv::LINE_AA);
-  cv::putText(plot, "arrows x" + Number(gain), {x0 + barWidth + 16, y0 + 10}, cv::FONT_HERSHEY_SIMPLEX, 0.4, text,
-              1, cv::LINE_AA);
+  cv::putText(plot, Number(largest) + " px", {x0 + barWidth - 40, y0 + 26},
+              cv::FONT_HERSHEY_SIMPLEX, 0.4, text, 1, cv::LINE_AA);
+  cv::putText(plot, "arrows x" + Number(gain), {x0 + barWidth + 16, y0 + 10},
+              cv::FONT_HERSHEY_SIMPLEX, 0.4, text, 1, cv::LINE_AA);
   try {
-    if (!cv::imwrite(path, plot, {cv::IMWRITE_PNG_COMPRESSION, 9})) throw ToolError("cannot write the residual plot \"" + path + "\"");
+    if (!cv::imwrite(path, plot, {cv::IMWRITE_PNG_COMPRESSION, 9}))
+      throw ToolError("cannot write the residual plot \"" + path + "\"");
   } catch (const cv::Exception& e) {
     throw ToolError("cannot write the residual plot \"" + path + "\": " + e.what());
   }

@@ -9,4 +9,5 @@
 
 // Writes the plot of `residuals` over a `width` x `height` frame to `path` (PNG). Throws a
 // ToolError when it cannot be written.
-void WriteResidualPlot(const std::string& path, const std::vector<PointResidual>& residuals, int width, int height);
+void WriteResidualPlot(const std::string& path, const std::vector<PointResidual>& residuals,
+                       int width, int height);

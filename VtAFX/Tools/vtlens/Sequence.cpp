@@ -18,7 +18,8 @@ bool PrintfPlaceholder(const std::string& path, size_t i, size_t& length, int& w
   int w = 0;
   if (j < path.size() && path[j] == '0') {
     ++j;
-    while (j < path.size() && path[j] >= '0' && path[j] <= '9' && w < 100) w = w * 10 + (path[j++] - '0');
+    while (j < path.size() && path[j] >= '0' && path[j] <= '9' && w < 100)
+      w = w * 10 + (path[j++] - '0');
     if (w == 0) return false;
   }
   if (j >= path.size() || path[j] != 'd') return false;
@@ -69,8 +70,7 @@ FramePattern FindFramePattern(const std::string& path) {
     } else {
       continue;
     }
-    if (found.isSequence)
-      throw UsageError("\"" + path + "\" has more than one frame placeholder");
+    if (found.isSequence) throw UsageError("\"" + path + "\" has more than one frame placeholder");
     found = p;
     i = p.position + p.length - 1;
   }
@@ -85,8 +85,8 @@ std::string FramePath(const std::string& path, const FramePattern& pattern, long
 }
 
 std::string FrameBeyondShot(const std::string& what, const std::string& frame) {
-  return what + ": frame " + Echo(frame) + " is beyond the frames a shot can have (-" + std::to_string(kMaxFrame) +
-         " to " + std::to_string(kMaxFrame) + ")";
+  return what + ": frame " + Echo(frame) + " is beyond the frames a shot can have (-" +
+         std::to_string(kMaxFrame) + " to " + std::to_string(kMaxFrame) + ")";
 }
 
 long ParseFrameNumber(const std::string& text, const std::string& what) {
@@ -130,12 +130,15 @@ std::vector<long> ParseFrames(const std::string& text) {
       }
     }
     if (!ok || i != item.size())
-      throw UsageError("--frames takes frames as 1001-1100, 1001-1100x5 or 1,5,10-20, not " + Echo(text));
-    if (r.first < -kMaxFrame || r.first > kMaxFrame) throw UsageError(FrameBeyondShot(what, firstText));
-    if (r.last < -kMaxFrame || r.last > kMaxFrame) throw UsageError(FrameBeyondShot(what, lastText));
+      throw UsageError("--frames takes frames as 1001-1100, 1001-1100x5 or 1,5,10-20, not " +
+                       Echo(text));
+    if (r.first < -kMaxFrame || r.first > kMaxFrame)
+      throw UsageError(FrameBeyondShot(what, firstText));
+    if (r.last < -kMaxFrame || r.last > kMaxFrame)
+      throw UsageError(FrameBeyondShot(what, lastText));
     if (r.last < r.first)
-      throw UsageError(what + ": the range " + Echo(item) + " runs backwards; write it " + std::to_string(r.last) +
-                       "-" + std::to_string(r.first));
+      throw UsageError(what + ": the range " + Echo(item) + " runs backwards; write it " +
+                       std::to_string(r.last) + "-" + std::to_string(r.first));
     if (r.step < 1) throw UsageError(what + ": a step takes a whole number from 1 up");
     count += static_cast<size_t>((r.last - r.first) / r.step + 1);
     if (count > kMaxFrames) throw UsageError(what + ": more than a million frames");
@@ -159,7 +162,8 @@ FrameRange ParseFrameRange(const std::string& text) {
   return FrameRange{frames.front(), frames.back()};
 }
 
-std::vector<long> MissingFrames(const std::string& path, const FramePattern& pattern, const FrameRange& range) {
+std::vector<long> MissingFrames(const std::string& path, const FramePattern& pattern,
+                                const FrameRange& range) {
   std::vector<long> frames;
   for (long f = range.first; f <= range.last; ++f) frames.push_back(f);
   return MissingFrames(path, pattern, frames);

@@ -55,7 +55,8 @@ FrameRange ParseFrameRange(const std::string& text);
 // The `frames` whose file does not exist, in the order given.
 std::vector<long> MissingFrames(const std::string& path, const FramePattern& pattern,
                                 const std::vector<long>& frames);
-std::vector<long> MissingFrames(const std::string& path, const FramePattern& pattern, const FrameRange& range);
+std::vector<long> MissingFrames(const std::string& path, const FramePattern& pattern,
+                                const FrameRange& range);
 
 // A list of frame numbers for a message, runs collapsed ("1001-1003, 1007"), cut after
 // twenty entries with the count of the rest.

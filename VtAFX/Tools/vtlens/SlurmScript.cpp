@@ -12,7 +12,8 @@ namespace {
 
 // The render options a task gets from the plan itself rather than as the user typed them.
 bool SetByThePlan(const std::string& name) {
-  return name == "frames" || name == "threads" || name == "module" || name == "preset" || name == "skip-existing";
+  return name == "frames" || name == "threads" || name == "module" || name == "preset" ||
+         name == "skip-existing";
 }
 
 const OptionDef* RenderOption(const std::string& name) {
@@ -30,7 +31,8 @@ std::string FileName(const std::string& path) { return path.substr(path.find_las
 std::string DefaultStem(const std::string& output, const FramePattern& pattern) {
   size_t start = output.find_last_of('/') + 1;
   std::string stem = output.substr(start, pattern.position - start);
-  while (!stem.empty() && std::string("._- ").find(stem.back()) != std::string::npos) stem.pop_back();
+  while (!stem.empty() && std::string("._- ").find(stem.back()) != std::string::npos)
+    stem.pop_back();
   return stem.empty() ? "vtlens-farm" : stem;
 }
 
@@ -64,11 +66,13 @@ std::string ContentName(const std::string& contents) {
 // and has no escape for a quote inside them.
 std::string DirectiveValue(const std::string& value, const std::string& what) {
   if (value.find_first_of("\"\\\n") != std::string::npos)
-    throw UsageError(what + " \"" + value + "\" holds a quote, backslash or line break, which a Slurm directive cannot");
+    throw UsageError(what + " \"" + value +
+                     "\" holds a quote, backslash or line break, which a Slurm directive cannot");
   return value.find(' ') == std::string::npos ? value : "\"" + value + "\"";
 }
 
-void CheckCharacters(const std::string& value, const std::string& option, const std::string& allowed) {
+void CheckCharacters(const std::string& value, const std::string& option,
+                     const std::string& allowed) {
   if (value.empty() || value.find_first_not_of(allowed) != std::string::npos)
     throw UsageError(option + " \"" + value + "\": only the characters " + allowed + " may appear");
 }
@@ -117,19 +121,24 @@ SlurmJob PlanSlurmJob(const ParsedArguments& parsed, const FarmContext& context)
   job.chunk = ParseBoundedInt(OptionValue(parsed, "chunk", "10"), "--chunk", 1, 1000000);
   job.tasks = (job.frames.last - job.frames.first) / job.chunk + 1;
   bool threadsGiven = HasOption(parsed, "threads");
-  int threads = threadsGiven ? ParseBoundedInt(OptionValue(parsed, "threads"), "--threads", 1, 256) : 0;
+  int threads =
+      threadsGiven ? ParseBoundedInt(OptionValue(parsed, "threads"), "--threads", 1, 256) : 0;
   // Without either, one CPU a task: the farm's parallelism is its tasks, and this machine's
   // core count says nothing about the nodes'.
-  job.cpusPerTask = HasOption(parsed, "cpus-per-task")
-                        ? ParseBoundedInt(OptionValue(parsed, "cpus-per-task"), "--cpus-per-task", 1, 256)
-                        : threadsGiven ? threads : 1;
+  job.cpusPerTask =
+      HasOption(parsed, "cpus-per-task")
+          ? ParseBoundedInt(OptionValue(parsed, "cpus-per-task"), "--cpus-per-task", 1, 256)
+      : threadsGiven ? threads
+                     : 1;
   if (!threadsGiven) threads = job.cpusPerTask;
 
   job.scriptPath = HasOption(parsed, "script")
                        ? AbsolutePath(OptionValue(parsed, "script"), context.workingFolder)
                        : Folder(output) + "/" + DefaultStem(output, outputPattern) + ".sbatch";
   std::string stem = FileName(job.scriptPath);
-  if (stem.empty()) throw UsageError("--script \"" + OptionValue(parsed, "script") + "\" names a folder, not a file");
+  if (stem.empty())
+    throw UsageError("--script \"" + OptionValue(parsed, "script") +
+                     "\" names a folder, not a file");
   size_t dot = stem.find_last_of('.');
   if (dot != std::string::npos && dot > 0) stem.erase(dot);
   std::string folder = Folder(job.scriptPath);
@@ -156,18 +165,21 @@ SlurmJob PlanSlurmJob(const ParsedArguments& parsed, const FarmContext& context)
 
   std::ostringstream s;
   s << "#!/bin/bash\n"
-    << "# vtlens farm slurm: frames " << job.frames.first << "-" << job.frames.last << " of " << output << ",\n"
+    << "# vtlens farm slurm: frames " << job.frames.first << "-" << job.frames.last << " of "
+    << output << ",\n"
     << "# " << job.tasks << (job.tasks == 1 ? " task" : " tasks") << " of up to " << job.chunk
     << " frames. Submit with: sbatch " << ShellQuote(job.scriptPath) << "\n";
   if (!HasOption(parsed, "force"))
-    s << "# Tasks skip frames whose output exists: submitting again completes an interrupted job.\n";
+    s << "# Tasks skip frames whose output exists: submitting again completes an interrupted "
+         "job.\n";
   s << "#SBATCH --job-name=" << JobName(stem) << "\n"
     << "#SBATCH --array=0-" << job.tasks - 1 << "\n"
     << "#SBATCH --ntasks=1\n"
     << "#SBATCH --cpus-per-task=" << job.cpusPerTask << "\n";
   if (HasOption(parsed, "partition")) {
     std::string partition = OptionValue(parsed, "partition");
-    CheckCharacters(partition, "--partition", "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_.,-");
+    CheckCharacters(partition, "--partition",
+                    "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_.,-");
     s << "#SBATCH --partition=" << partition << "\n";
   }
   if (HasOption(parsed, "time")) {
@@ -180,7 +192,8 @@ SlurmJob PlanSlurmJob(const ParsedArguments& parsed, const FarmContext& context)
   for (char c : job.logFolder) logPattern += c == '%' ? std::string("%%") : std::string(1, c);
   logPattern += "/%A_%a.log";
   s << "#SBATCH --chdir=" << DirectiveValue(context.workingFolder, "the working folder") << "\n"
-    << "#SBATCH --output=" << DirectiveValue(logPattern, "the log folder") << "\n"
+    << "#SBATCH --output=" << DirectiveValue(logPattern, "the log folder")
+    << "\n"
     // A requeued task appends to its first attempt's log instead of erasing it.
     << "#SBATCH --open-mode=append\n"
     << "#SBATCH --requeue\n"
@@ -188,15 +201,16 @@ SlurmJob PlanSlurmJob(const ParsedArguments& parsed, const FarmContext& context)
     << "first=" << job.frames.first << " last=" << job.frames.last << " chunk=" << job.chunk << "\n"
     << "task=${SLURM_ARRAY_TASK_ID:-}\n"
     << "if ! [[ $task =~ ^[0-9]+$ ]] || ((first + task * chunk > last)); then\n"
-    << "  echo \"vtlens farm: no frames for array task '$task'; submit this script with sbatch\" >&2\n"
+    << "  echo \"vtlens farm: no frames for array task '$task'; submit this script with sbatch\" "
+       ">&2\n"
     << "  exit 2\n"
     << "fi\n"
     << "start=$((first + task * chunk))\n"
     << "end=$((start + chunk - 1))\n"
     << "if ((end > last)); then end=$last; fi\n"
     << "echo \"vtlens farm: task $task, frames $start-$end, on $(hostname)\"\n"
-    << "exec " << ShellQuote(context.vtlens) << " render " << ShellQuote(input) << " " << ShellQuote(output)
-    << " --frames \"$start-$end\"";
+    << "exec " << ShellQuote(context.vtlens) << " render " << ShellQuote(input) << " "
+    << ShellQuote(output) << " --frames \"$start-$end\"";
   for (const auto& o : task) {
     s << " \\\n  --" << o.first;
     const OptionDef* def = RenderOption(o.first);

@@ -24,9 +24,9 @@ struct FileCopy {
 };
 
 struct SlurmJob {
-  std::string scriptPath;  // absolute
-  std::string logFolder;   // absolute; one log a task goes here
-  std::string script;      // the script's text
+  std::string scriptPath;         // absolute
+  std::string logFolder;          // absolute; one log a task goes here
+  std::string script;             // the script's text
   std::vector<FileCopy> copies;   // the presets, named by their contents
   ParsedArguments taskArguments;  // what each task's render gets, --frames aside
   FrameRange frames;

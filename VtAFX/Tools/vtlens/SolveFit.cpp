@@ -1,12 +1,12 @@
 #include "SolveFit.h"
 
 #include <ceres/ceres.h>
-#include <glog/logging.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
+#include <glog/logging.h>
 #include <memory>
+#include <unistd.h>
 
 #include "ToolError.h"
 
@@ -53,29 +53,35 @@ struct Pass {
   std::vector<std::vector<double>> homographies;  // eight each, the ninth is 1
 };
 
-std::string Count(size_t n, const char* what) { return std::to_string(n) + " " + what + (n == 1 ? "" : "s"); }
+std::string Count(size_t n, const char* what) {
+  return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+}
 
 void CheckEnough(size_t points, size_t unknowns) {
   if (2 * points <= unknowns)
-    throw ToolError("too few points: " + Count(points, "usable point") + " give " + std::to_string(2 * points) +
-                    " equations for " + std::to_string(unknowns) + " unknowns; give more points or fewer --free parameters");
+    throw ToolError("too few points: " + Count(points, "usable point") + " give " +
+                    std::to_string(2 * points) + " equations for " + std::to_string(unknowns) +
+                    " unknowns; give more points or fewer --free parameters");
 }
 
 }  // namespace
 
-FitResult FitLens(SolveLens& lens, const std::vector<FreeParameter>& free, const std::vector<double>& start,
-                  const Correspondences& data, const FitOptions& options) {
+FitResult FitLens(SolveLens& lens, const std::vector<FreeParameter>& free,
+                  const std::vector<double>& start, const Correspondences& data,
+                  const FitOptions& options) {
   if (free.empty()) throw UsageError("nothing to solve for: the lens model has no free parameters");
   lens.SetFree(free);
   Pass pass;
   pass.lens = start;
-  for (const ChartView& v : data.views) pass.homographies.emplace_back(v.homography, v.homography + 8);
+  for (const ChartView& v : data.views)
+    pass.homographies.emplace_back(v.homography, v.homography + 8);
   const size_t n = data.points.size();
   std::vector<bool> use(n, false);
   std::vector<PointResidual> residuals(n);
   auto evaluate = [&](size_t i, double* e) {
     const Correspondence& c = data.points[i];
-    const double* parameters[2] = {pass.lens.data(), c.view >= 0 ? pass.homographies[size_t(c.view)].data() : nullptr};
+    const double* parameters[2] = {
+        pass.lens.data(), c.view >= 0 ? pass.homographies[size_t(c.view)].data() : nullptr};
     return PointCost{&lens, c}(parameters, e);
   };
   for (size_t i = 0; i < n; ++i) {
@@ -100,7 +106,8 @@ FitResult FitLens(SolveLens& lens, const std::vector<FreeParameter>& free, const
     for (size_t i = 0; i < n; ++i) {
       if (!use[i]) continue;
       const Correspondence& c = data.points[i];
-      auto* cost = new ceres::DynamicNumericDiffCostFunction<PointCost, ceres::CENTRAL>(new PointCost{&lens, c});
+      auto* cost = new ceres::DynamicNumericDiffCostFunction<PointCost, ceres::CENTRAL>(
+          new PointCost{&lens, c});
       cost->AddParameterBlock(static_cast<int>(free.size()));
       cost->SetNumResiduals(2);
       std::vector<double*> blocks{pass.lens.data()};
@@ -111,8 +118,10 @@ FitResult FitLens(SolveLens& lens, const std::vector<FreeParameter>& free, const
       problem->AddResidualBlock(cost, &loss, blocks);
     }
     for (size_t k = 0; k < free.size(); ++k) {
-      if (std::isfinite(free[k].lower)) problem->SetParameterLowerBound(pass.lens.data(), int(k), free[k].lower);
-      if (std::isfinite(free[k].upper)) problem->SetParameterUpperBound(pass.lens.data(), int(k), free[k].upper);
+      if (std::isfinite(free[k].lower))
+        problem->SetParameterLowerBound(pass.lens.data(), int(k), free[k].lower);
+      if (std::isfinite(free[k].upper))
+        problem->SetParameterUpperBound(pass.lens.data(), int(k), free[k].upper);
     }
     ceres::Solver::Options solverOptions;
     solverOptions.minimizer_type = ceres::TRUST_REGION;
@@ -133,8 +142,9 @@ FitResult FitLens(SolveLens& lens, const std::vector<FreeParameter>& free, const
     result.iterations += static_cast<int>(summary.iterations.size());
     if (summary.termination_type != ceres::CONVERGENCE) {
       double rms = std::sqrt(2 * summary.final_cost / static_cast<double>(used));
-      throw ToolError("the solve did not converge after " + Count(summary.iterations.size(), "iteration") +
-                      " (" + summary.message + "); the last RMS residual was " + std::to_string(rms) + " px");
+      throw ToolError("the solve did not converge after " +
+                      Count(summary.iterations.size(), "iteration") + " (" + summary.message +
+                      "); the last RMS residual was " + std::to_string(rms) + " px");
     }
     bool dropped = false;
     for (size_t i = 0; i < n; ++i) {
@@ -180,7 +190,8 @@ FitResult FitLens(SolveLens& lens, const std::vector<FreeParameter>& free, const
     std::vector<double> matrix(free.size() * free.size());
     if (covariance.GetCovarianceBlock(pass.lens.data(), pass.lens.data(), matrix.data())) {
       const double variance = sum / static_cast<double>(2 * result.used - unknowns);
-      for (size_t k = 0; k < free.size(); ++k) result.deviations[k] = std::sqrt(matrix[k * free.size() + k] * variance);
+      for (size_t k = 0; k < free.size(); ++k)
+        result.deviations[k] = std::sqrt(matrix[k * free.size() + k] * variance);
     }
   }
   return result;

@@ -41,7 +41,7 @@ struct PointResidual {
 
 struct FitResult {
   std::vector<double> values;
-  std::vector<double> deviations;  // standard deviations; NaN where not determinable
+  std::vector<double> deviations;        // standard deviations; NaN where not determinable
   std::vector<PointResidual> residuals;  // one per correspondence
   size_t used = 0, rejected = 0;
   double rms = 0, largest = 0;
@@ -50,5 +50,6 @@ struct FitResult {
 
 // Solves `free` of `lens` from `start`. Throws a ToolError when too few points remain
 // for the unknowns, or when the solve does not converge (naming the last RMS residual).
-FitResult FitLens(SolveLens& lens, const std::vector<FreeParameter>& free, const std::vector<double>& start,
-                  const Correspondences& data, const FitOptions& options);
+FitResult FitLens(SolveLens& lens, const std::vector<FreeParameter>& free,
+                  const std::vector<double>& start, const Correspondences& data,
+                  const FitOptions& options);

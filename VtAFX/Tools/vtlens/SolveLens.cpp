@@ -8,8 +8,11 @@
 
 namespace {
 
-// What a "Remove" render does to an output pixel, without its roundings to float.
-bool MapUndistortedPixel(const RenderContext& context, double xu, double yu, double& xd, double& yd) {
+// Where the lens puts an undistorted pixel, without the render's roundings to float: what a
+// "Remove" render samples for it, or, through an "Apply WF2" context's derived halves (the
+// exact inverses of the conversions that render uses), where that render shows it.
+bool MapUndistortedPixel(const RenderContext& context, double xu, double yu, double& xd,
+                         double& yd) {
   const FrameTransform& from = context.undistortedFrame;
   const FrameTransform& to = context.distortedFrame;
   const Point2 normalised{(xu * from.toNormScale[0] + from.toNormOffset[0]) * context.invZoom,
@@ -23,7 +26,8 @@ bool MapUndistortedPixel(const RenderContext& context, double xu, double yu, dou
 
 void SetControl(harness::EffectInstance& instance, int index, harness::ParamValue value) {
   std::string error;
-  if (!instance.SetValue(index, value, &error)) throw ToolError("control " + std::to_string(index) + ": " + error);
+  if (!instance.SetValue(index, value, &error))
+    throw ToolError("control " + std::to_string(index) + ": " + error);
 }
 
 }  // namespace
@@ -33,14 +37,21 @@ struct SolveLens::Cached {
   RenderContextPtr context;
 };
 
-SolveLens::SolveLens(EffectSession& session, const ControlSettings& settings, int width, int height, long frame)
+SolveLens::SolveLens(EffectSession& session, const ControlSettings& settings, int width, int height,
+                     long frame)
     : session_(session), width_(width), height_(height) {
   instance_ = NewInstance(session, settings, width, height);
   time_ = FrameTime(*instance_, frame);
   const Control& mode = FindControl(session.controls, "Distort Mode");
   const size_t choice = static_cast<size_t>(instance_->ValueAt(mode.index, time_).x);
-  applies_ = choice >= 1 && choice <= mode.choices.size() && mode.choices[choice - 1] == "Apply WF2";
-  if (applies_) SetControl(*instance_, mode.index, {1, 0});
+  applies_ =
+      choice >= 1 && choice <= mode.choices.size() && mode.choices[choice - 1] == "Apply WF2";
+  if (applies_) {
+    RenderContextPtr context = SetUpGeometry(*instance_, time_, width_, height_);
+    for (int axis = 0; axis < 2; ++axis)
+      shift_[axis] = 0.5 * (static_cast<double>(context->undistortedSize[axis]) -
+                            context->distortedSize[axis]);
+  }
 }
 
 SolveLens::~SolveLens() = default;
@@ -67,7 +78,8 @@ std::vector<FreeParameter> SolveLens::ResolveFree(const std::vector<std::string>
   // models move nothing there).
   std::vector<const Control*> candidates;
   for (const Control& c : session_.controls)
-    if (c.kind == ControlKind::Float && c.floatDefault == 0 && c.validMax > 0) candidates.push_back(&c);
+    if (c.kind == ControlKind::Float && c.floatDefault == 0 && c.validMax > 0)
+      candidates.push_back(&c);
   harness::EffectInstance& probe = *instance_;
   std::vector<harness::ParamValue> saved;
   for (const Control* c : candidates) {
@@ -92,7 +104,8 @@ std::vector<FreeParameter> SolveLens::ResolveFree(const std::vector<std::string>
     mapSamples(moved);
     SetControl(probe, c->index, {0, 0});
     bool moves = false;
-    for (size_t i = 0; i < base.size(); ++i) moves = moves || !(std::fabs(moved[i] - base[i]) <= 1e-9);
+    for (size_t i = 0; i < base.size(); ++i)
+      moves = moves || !(std::fabs(moved[i] - base[i]) <= 1e-9);
     if (moves) add(*c);
   }
   // Back to what the settings give at the solve's frame, the only time it evaluates.
@@ -137,17 +150,16 @@ const RenderContext& SolveLens::ContextFor(const double* values) {
 }
 
 bool SolveLens::Distort(const double* values, double xu, double yu, double& xd, double& yd) {
-  return MapUndistortedPixel(ContextFor(values), xu, yu, xd, yd);
-}
-
-double SolveLens::ApplyShift(int axis) {
-  std::vector<double> start = StartValues();
-  const RenderContext& context = ContextFor(start.data());
-  return 0.5 * (static_cast<double>(context.undistortedSize[axis]) - context.distortedSize[axis]);
+  const bool mapped =
+      MapUndistortedPixel(ContextFor(values), xu + shift_[0], yu + shift_[1], xd, yd);
+  xd -= shift_[0];
+  yd -= shift_[1];
+  return mapped;
 }
 
 std::string SolveLens::ModelName() const {
   const Control& model = FindControl(session_.controls, "Lens Model");
   const size_t choice = static_cast<size_t>(instance_->ValueAt(model.index, time_).x);
-  return choice >= 1 && choice <= model.choices.size() ? model.choices[choice - 1] : std::to_string(choice);
+  return choice >= 1 && choice <= model.choices.size() ? model.choices[choice - 1]
+                                                       : std::to_string(choice);
 }

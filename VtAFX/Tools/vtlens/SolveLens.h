@@ -23,9 +23,12 @@ struct FreeParameter {
 class SolveLens {
  public:
   // A lens carrying `settings` at `frame` on a layer of `width` x `height`. The correspondences
-  // are always measured in a "Remove" render's pixels ("Apply WF2" is that render's inverse),
-  // so an "Apply WF2" setting is evaluated as "Remove WF2".
-  SolveLens(EffectSession& session, const ControlSettings& settings, int width, int height, long frame);
+  // are always measured in a "Remove" render's pixels ("Apply WF2" is that render's inverse).
+  // An "Apply WF2" setting is still evaluated through that render's own frames, shifted by
+  // ApplyShift: the two modes round their frame scales to float differently, and an ST map
+  // of an "Apply WF2" render must solve back to its coefficients to the last few digits.
+  SolveLens(EffectSession& session, const ControlSettings& settings, int width, int height,
+            long frame);
   ~SolveLens();
   SolveLens(const SolveLens&) = delete;
   SolveLens& operator=(const SolveLens&) = delete;
@@ -47,8 +50,9 @@ class SolveLens {
   bool Distort(const double* values, double xu, double yu, double& xd, double& yd);
 
   // How far an "Apply WF2" render's pixels lie from the "Remove WF2" render's, per axis:
-  // half the difference of the undistorted and distorted sizes.
-  double ApplyShift(int axis);
+  // half the difference of the undistorted and distorted sizes the settings give (0 for
+  // the "Remove" modes). A whole or half number, so shifting there and back is exact.
+  double ApplyShift(int axis) const { return shift_[axis]; }
 
   // The name of the chosen lens model, the "Lens Model" popup's entry.
   std::string ModelName() const;
@@ -63,6 +67,7 @@ class SolveLens {
   std::unique_ptr<harness::EffectInstance> instance_;
   int width_, height_;
   bool applies_ = false;
+  double shift_[2] = {0, 0};
   A_long time_;
   std::vector<FreeParameter> free_;
   std::vector<std::unique_ptr<Cached>> cache_;

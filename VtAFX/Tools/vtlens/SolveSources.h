@@ -32,12 +32,13 @@ ChartPattern ParseChartPattern(const std::string& text);
 // one view per photo where it is found; `skipped` receives a line for each photo where it
 // is not. All photos must be one size, returned in `width`, `height`. Throws a ToolError
 // when no photo shows the grid, saying how many corners or circles were seen.
-Correspondences FindCharts(const std::vector<std::string>& photos, int columns, int rows, ChartPattern pattern,
-                           int& width, int& height, std::vector<std::string>& skipped);
+Correspondences FindCharts(const std::vector<std::string>& photos, int columns, int rows,
+                           ChartPattern pattern, int& width, int& height,
+                           std::vector<std::string>& skipped);
 
 // The lens `maker` `model` of the lensfun database at `focal` mm on a sensor of `crop`
 // factor (0: the profile's own), evaluated through lensfun's modifier on a grid of `step`
 // pixels over a `width` x `height` frame. Throws a usage error for a lens not in
 // the database (listing the closest names) or one without a distortion profile.
-Correspondences LensfunPoints(const std::string& maker, const std::string& model, double focal, double crop,
-                              int width, int height, int step);
+Correspondences LensfunPoints(const std::string& maker, const std::string& model, double focal,
+                              double crop, int width, int height, int step);

@@ -9,7 +9,8 @@ void StCoordinates(double x, double y, int32_t width, int32_t height, float& s, 
   t = static_cast<float>(1.0 - (y + 0.5) / height);
 }
 
-Image MakeStMap(const RenderContext& context, int32_t layerWidth, int32_t layerHeight, int threads) {
+Image MakeStMap(const RenderContext& context, int32_t layerWidth, int32_t layerHeight,
+                int threads) {
   const PF_LRect& extent = context.outputRect;
   Image map = MakeImage(extent.right - extent.left, extent.bottom - extent.top, kDepthFloat);
   map.originX = extent.left;
@@ -19,7 +20,8 @@ Image MakeStMap(const RenderContext& context, int32_t layerWidth, int32_t layerH
     std::vector<MappedPoint> outputs(static_cast<size_t>(map.width));
     for (int32_t row = nextRow++; row < map.height; row = nextRow++) {
       for (int32_t x = 0; x < map.width; ++x)
-        outputs[static_cast<size_t>(x)] = MappedPoint{static_cast<double>(extent.left + x), static_cast<double>(extent.top + row), 1};
+        outputs[static_cast<size_t>(x)] = MappedPoint{static_cast<double>(extent.left + x),
+                                                      static_cast<double>(extent.top + row), 1};
       std::vector<MappedPoint> sources = MapToSource(context, outputs);
       for (int32_t x = 0; x < map.width; ++x) {
         const MappedPoint& p = sources[static_cast<size_t>(x)];

@@ -4,8 +4,8 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -23,7 +23,8 @@ struct Slot {
   std::atomic<int> state{kFree};
   char path[PATH_MAX];
 };
-static_assert(std::atomic<int>::is_always_lock_free, "the signal handler relies on lock-free atomics");
+static_assert(std::atomic<int>::is_always_lock_free,
+              "the signal handler relies on lock-free atomics");
 
 // Preallocated: the handler may neither allocate nor lock.
 Slot gSlots[kMaxTempFiles];
@@ -46,7 +47,8 @@ void RemoveTemporariesAndDie(int signal) {
 const std::string& HostName() {
   static const std::string name = [] {
     char buffer[256] = {};
-    if (gethostname(buffer, sizeof buffer - 1) != 0 || buffer[0] == '\0') return std::string("localhost");
+    if (gethostname(buffer, sizeof buffer - 1) != 0 || buffer[0] == '\0')
+      return std::string("localhost");
     return std::string(buffer);
   }();
   return name;
@@ -56,7 +58,8 @@ const std::string& HostName() {
 bool ReadNumber(const std::string& text, size_t& i, unsigned long& value) {
   size_t start = i;
   value = 0;
-  while (i < text.size() && text[i] >= '0' && text[i] <= '9' && i - start < 18) value = value * 10 + unsigned(text[i++] - '0');
+  while (i < text.size() && text[i] >= '0' && text[i] <= '9' && i - start < 18)
+    value = value * 10 + unsigned(text[i++] - '0');
   return i > start && (i == text.size() || text[i] < '0' || text[i] > '9');
 }
 
@@ -65,7 +68,8 @@ bool ReadNumber(const std::string& text, size_t& i, unsigned long& value) {
 void InstallTempFileCleanup() {
   for (int signal : kSignals) {
     struct sigaction old {};
-    if (sigaction(signal, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) continue;  // nohup and friends
+    if (sigaction(signal, nullptr, &old) != 0 || old.sa_handler == SIG_IGN)
+      continue;  // nohup and friends
     struct sigaction action {};
     action.sa_handler = RemoveTemporariesAndDie;
     sigemptyset(&action.sa_mask);
@@ -79,11 +83,13 @@ std::string TempPathFor(const std::string& path) {
   size_t slash = path.find_last_of('/');
   std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
   std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  return dir + ".vtlens-" + HostName() + "-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + "-" + name;
+  return dir + ".vtlens-" + HostName() + "-" + std::to_string(getpid()) + "-" +
+         std::to_string(counter++) + "-" + name;
 }
 
 TempFileGuard::TempFileGuard(const std::string& path) {
-  if (path.size() >= PATH_MAX) throw ToolError("cannot write \"" + path + "\": the path is too long");
+  if (path.size() >= PATH_MAX)
+    throw ToolError("cannot write \"" + path + "\": the path is too long");
   for (int i = 0; i < kMaxTempFiles; ++i) {
     int expected = kFree;
     if (!gSlots[i].state.compare_exchange_strong(expected, kFilling)) continue;
@@ -92,7 +98,8 @@ TempFileGuard::TempFileGuard(const std::string& path) {
     slot_ = i;
     return;
   }
-  throw ToolError("cannot write \"" + path + "\": more than " + std::to_string(kMaxTempFiles) + " files at once");
+  throw ToolError("cannot write \"" + path + "\": more than " + std::to_string(kMaxTempFiles) +
+                  " files at once");
 }
 
 TempFileGuard::~TempFileGuard() {
@@ -114,8 +121,9 @@ int RemoveStaleTemporaries(const std::string& path) {
     if (file.compare(0, prefix.size(), prefix) != 0) continue;
     size_t i = prefix.size();
     unsigned long pid = 0, counter = 0;
-    if (!ReadNumber(file, i, pid) || i >= file.size() || file[i++] != '-' || !ReadNumber(file, i, counter) ||
-        i >= file.size() || file[i++] != '-' || file.compare(i, std::string::npos, name) != 0)
+    if (!ReadNumber(file, i, pid) || i >= file.size() || file[i++] != '-' ||
+        !ReadNumber(file, i, counter) || i >= file.size() || file[i++] != '-' ||
+        file.compare(i, std::string::npos, name) != 0)
       continue;
     if (pid == 0 || pid > static_cast<unsigned long>(INT_MAX)) continue;
     bool gone = kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;

@@ -4,10 +4,9 @@
 // outright, by the next run that writes the same output.
 #pragma once
 
-#include <sys/types.h>
-
 #include <functional>
 #include <string>
+#include <sys/types.h>
 
 // Files being written at once: one per render worker (never more than kMaxThreads).
 constexpr int kMaxTempFiles = 256;

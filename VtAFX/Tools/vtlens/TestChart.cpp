@@ -22,9 +22,10 @@ Rgb ChartColour(int32_t x, int32_t y, int32_t width, int32_t height) {
     }
   }
   int32_t cx = width / 2, cy = height / 2;
-  if ((std::abs(x - cx) <= 1 && std::abs(y - cy) < 60) || (std::abs(y - cy) <= 1 && std::abs(x - cx) < 60))
+  if ((std::abs(x - cx) <= 1 && std::abs(y - cy) < 60) ||
+      (std::abs(y - cy) <= 1 && std::abs(x - cx) < 60))
     return {1.0f, 0.2f, 0.1f};
-  if (x % 120 < 3 || y % 120 < 3) return {1, 1, 1};  // bold grid
+  if (x % 120 < 3 || y % 120 < 3) return {1, 1, 1};    // bold grid
   if (x % 30 == 15 || y % 30 == 15) return {0, 0, 0};  // fine lines
   bool light = ((x / 60) + (y / 60)) % 2 == 0;
   float v = light ? 0.75f : 0.3f;

@@ -10,7 +10,10 @@ size_t PrintableLength(const std::string& s, size_t i) {
   auto byte = [&](size_t k) { return k < s.size() ? static_cast<unsigned char>(s[k]) : 0u; };
   unsigned lead = byte(i);
   if (lead >= 0x20 && lead < 0x7F) return 1;
-  size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3 : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+  size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                  : lead >= 0xE0 && lead <= 0xEF ? 3
+                  : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                 : 0;
   if (length == 0) return 0;
   unsigned long cp = lead & (0x7Fu >> length);
   for (size_t k = 1; k < length; ++k) {
@@ -35,7 +38,8 @@ std::string Echo(const std::string& input) {
       i += n;
     } else {
       char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned>(static_cast<unsigned char>(input[i++])));
+      std::snprintf(escaped, sizeof escaped, "\\x%02X",
+                    static_cast<unsigned>(static_cast<unsigned char>(input[i++])));
       out += escaped;
     }
   }

@@ -34,23 +34,33 @@ std::string Wrapped(const std::string& text, size_t indent, size_t firstColumn) 
 const std::vector<CommandDef>& CommandTable() {
   static const std::vector<CommandDef> commands = {
       {"render", RunRender, "INPUT OUTPUT [options]",
-       "Renders an image, or a sequence when INPUT and OUTPUT hold #### or %04d and --frames gives the frames, "
+       "Renders an image, or a sequence when INPUT and OUTPUT hold #### or %04d and --frames gives "
+       "the frames, "
        "through the effect module as the host would."},
-      {"map", RunMap, "--layer WxH (--to source|output | --space normalised --direction D) [options]",
-       "Maps points, one \"x y\" or \"x,y\" a line (from --points FILE or stdin), printing \"X Y V\"."},
+      {"map", RunMap,
+       "--layer WxH (--to source|output | --space normalised --direction D) [options]",
+       "Maps points, one \"x y\" or \"x,y\" a line (from --points FILE or stdin), printing \"X Y "
+       "V\"."},
       {"stmap", RunStmap, "OUTPUT --layer WxH [options]",
-       "Writes a float OpenEXR ST map of the output extent: s = (x + 0.5) / width, t = 1 - (y + 0.5) / height "
+       "Writes a float OpenEXR ST map of the output extent: s = (x + 0.5) / width, t = 1 - (y + "
+       "0.5) / height "
        "of the input position, blue 0, alpha 1 where valid."},
       {"info", RunInfo, "[--json]", "Lists the effect's property list and its controls."},
-      {"demo", RunDemo, "[--out DIR]", "Distorts and restores a generated test chart and writes the pictures."},
+      {"demo", RunDemo, "[--out DIR]",
+       "Distorts and restores a generated test chart and writes the pictures."},
       {"farm", RunFarm, "slurm INPUT OUTPUT --frames A-B [options]",
-       "Writes a Slurm array script (default OUTPUT's folder/NAME.sbatch), one task per N frames (default 10), "
-       "presets copied beside it, logs in NAME.logs/; tasks skip finished frames unless --force. --submit hands "
+       "Writes a Slurm array script (default OUTPUT's folder/NAME.sbatch), one task per N frames "
+       "(default 10), "
+       "presets copied beside it, logs in NAME.logs/; tasks skip finished frames unless --force. "
+       "--submit hands "
        "it to sbatch, printing the job id."},
       {"solve", RunSolve, "SOURCE [options]",
-       "Solves the lens model's coefficients (or the controls named by --free) from SOURCE, one of: --points FILE "
-       "(\"xu yu xd yd\" a line, layer pixels); --stmap FILE.exr; --chart IMAGE... --grid COLSxROWS "
-       "[--pattern chessboard|circles|acircles]; --lensfun \"MAKER\" \"MODEL\" --focal MM [--crop FACTOR]. "
+       "Solves the lens model's coefficients (or the controls named by --free) from SOURCE, one "
+       "of: --points FILE "
+       "(\"xu yu xd yd\" a line, layer pixels); --stmap FILE.exr; --chart IMAGE... --grid "
+       "COLSxROWS "
+       "[--pattern chessboard|circles|acircles]; --lensfun \"MAKER\" \"MODEL\" --focal MM [--crop "
+       "FACTOR]. "
        "Writes a preset for render and the residuals' picture."},
   };
   return commands;
@@ -79,7 +89,8 @@ std::string CommandUsageText(const CommandDef& command, const std::vector<Option
     text += Wrapped(help, kHelpColumn, kHelpColumn);
   };
   for (const OptionDef& o : options) {
-    std::string head = "  --" + std::string(o.name) + (o.takesValue ? " " + std::string(o.value) : "");
+    std::string head =
+        "  --" + std::string(o.name) + (o.takesValue ? " " + std::string(o.value) : "");
     line(head, std::string(o.help) + (o.repeatable ? " (repeatable)" : ""));
   }
   line("  -h, --help", "this text");

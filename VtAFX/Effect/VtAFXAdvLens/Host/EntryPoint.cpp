@@ -18,10 +18,8 @@ bool IsHandled(PF_Cmd cmd) {
     case PF_Cmd_PARAMS_SETUP:
     case PF_Cmd_USER_CHANGED_PARAM:
     case PF_Cmd_SMART_PRE_RENDER:
-    case PF_Cmd_SMART_RENDER:
-      return true;
-    default:
-      return false;
+    case PF_Cmd_SMART_RENDER: return true;
+    default: return false;
   }
 }
 
@@ -32,12 +30,9 @@ PF_Err Dispatch(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDe
   const bool renderCommand = cmd == PF_Cmd_SMART_PRE_RENDER || cmd == PF_Cmd_SMART_RENDER;
   if (!in_data || !out_data || (renderCommand && !extra)) return PF_Err_INTERNAL_STRUCT_DAMAGED;
   switch (cmd) {
-    case PF_Cmd_ABOUT:
-      return About(in_data, out_data, params, output);
-    case PF_Cmd_GLOBAL_SETUP:
-      return GlobalSetup(in_data, out_data, params, output);
-    case PF_Cmd_PARAMS_SETUP:
-      return ParamsSetup(in_data, out_data, params, output);
+    case PF_Cmd_ABOUT: return About(in_data, out_data, params, output);
+    case PF_Cmd_GLOBAL_SETUP: return GlobalSetup(in_data, out_data, params, output);
+    case PF_Cmd_PARAMS_SETUP: return ParamsSetup(in_data, out_data, params, output);
     case PF_Cmd_USER_CHANGED_PARAM:
       return UserChangedParam(in_data, out_data, params, output,
                               static_cast<const PF_UserChangedParamExtra*>(extra));
@@ -45,8 +40,7 @@ PF_Err Dispatch(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDe
       return SmartPreRender(in_data, out_data, static_cast<PF_PreRenderExtra*>(extra));
     case PF_Cmd_SMART_RENDER:
       return SmartRender(in_data, out_data, static_cast<PF_SmartRenderExtra*>(extra));
-    default:
-      return PF_Err_NONE;
+    default: return PF_Err_NONE;
   }
 }
 

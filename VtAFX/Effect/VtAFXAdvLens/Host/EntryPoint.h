@@ -16,6 +16,6 @@
 // integer beneath a handler is returned as the command's result; a failed allocation
 // becomes PF_Err_OUT_OF_MEMORY and any other exception PF_Err_INTERNAL_STRUCT_DAMAGED, so
 // nothing is ever thrown into the host.
-extern "C" VTAFX_EXPORT PF_Err EntryPointFunc(PF_Cmd cmd, PF_InData* in_data,
-                                              PF_OutData* out_data, PF_ParamDef* params[],
-                                              PF_LayerDef* output, void* extra);
+extern "C" VTAFX_EXPORT PF_Err EntryPointFunc(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data,
+                                              PF_ParamDef* params[], PF_LayerDef* output,
+                                              void* extra);

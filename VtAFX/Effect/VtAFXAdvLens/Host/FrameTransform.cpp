@@ -64,8 +64,7 @@ void SetUpFrameTransforms(int32_t distortMode, const int32_t undistortedSize[2],
       // Negating in float rather than in int keeps INT32_MIN defined; the float result is
       // the same, rounding being symmetric.
       undistortedFrame.toNormOffset[axis] =
-          sameUnits ? -1.0
-                    : static_cast<double>(-static_cast<float>(d) / static_cast<float>(u));
+          sameUnits ? -1.0 : static_cast<double>(-static_cast<float>(d) / static_cast<float>(u));
       distortedFrame.toPixelScale[axis] =
           static_cast<double>(0.5f * static_cast<float>(sameUnits ? d : u));
       distortedFrame.toPixelOffset[axis] = Single(centre);

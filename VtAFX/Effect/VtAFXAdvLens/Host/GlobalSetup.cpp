@@ -1,8 +1,8 @@
 #include "Host/GlobalSetup.h"
 
 #include "AE_EffectCBSuites.h"
-#include "Host/HostSuites.h"
 #include "Host/EffectInfo.h"
+#include "Host/HostSuites.h"
 #include "Host/SuiteAccess.h"
 #include "Resampling/FilterKernelTables.h"
 
@@ -26,8 +26,7 @@ PF_Err BuildKernelTables(PF_InData* in_data, PF_OutData* out_data) {
   try {
     BuildFilterKernelTables(static_cast<const PF_ANSICallbacksSuite1*>(suite)->sin);
   } catch (...) {
-    ReleaseHostSuite(in_data, out_data, kPFANSISuite, kPFANSISuiteVersion1,
-                     kCouldNotReleaseSuite);
+    ReleaseHostSuite(in_data, out_data, kPFANSISuite, kPFANSISuiteVersion1, kCouldNotReleaseSuite);
     throw;
   }
   return ReleaseHostSuite(in_data, out_data, kPFANSISuite, kPFANSISuiteVersion1,

@@ -42,10 +42,8 @@ PF_Err UserChangedParam(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* p
   const PF_ParamIndex chosen =
       params[kParamLensModel] ? GroupOfLensModel(params[kParamLensModel]->u.pd.value) : 0;
   if (chosen) {
-    const PF_ParamIndex order[] = {kParamClassicGroup,          kParamRadial4Group,
-                                   kParamMergedAnamorphicGroup, kParamAnamorphicGroup,
-                                   kParamSquashGroup,           kParamFisheyeGroup};
-    for (PF_ParamIndex group : order) {
+    for (ModelFamily family : kFamiliesInUpdateOrder) {
+      const PF_ParamIndex group = ParamsOf(family).group;
       SetGroupCollapsed(in_data, paramUtils, params, group, group == chosen);
     }
   }

@@ -50,8 +50,8 @@ A_short CountChoices(const char* list) {
   return count;
 }
 
-PF_Err AddPopup(PF_InData* in_data, const char (&id)[5], int32_t namePosition,
-                int32_t listPosition, A_short dephault, PF_ParamFlags flags) {
+PF_Err AddPopup(PF_InData* in_data, const char (&id)[5], int32_t namePosition, int32_t listPosition,
+                A_short dephault, PF_ParamFlags flags) {
   PF_ParamDef def{};
   def.param_type = PF_Param_POPUP;
   def.uu.id = FourCharId(id);
@@ -106,13 +106,16 @@ struct GroupSlider {
 #define VTAFX_SCALE 0.1, 1.0, 10.0, 5
 #define VTAFX_ROTATION -15.0, 0.0, 15.0, 4
 
-const GroupSlider kClassicSliders[] = {
-    {"cls2", -20000.0, 0.0, 20000.0, 3}, {"cls3", -20000.0, 0.0, 20000.0, 3},
-    {"cls4", -20000.0, 0.0, 20000.0, 3}, {"clse", -10.0, 1.0, 10.0, 5},
-    {"clsv", VTAFX_SCALE}};
+const GroupSlider kClassicSliders[] = {{"cls2", -20000.0, 0.0, 20000.0, 3},
+                                       {"cls3", -20000.0, 0.0, 20000.0, 3},
+                                       {"cls4", -20000.0, 0.0, 20000.0, 3},
+                                       {"clse", -10.0, 1.0, 10.0, 5},
+                                       {"clsv", VTAFX_SCALE}};
 // 'mode' again: the host stores this eccentricity under the same id as Distort Mode.
-const GroupSlider kSquashSliders[] = {{"mod2", VTAFX_COEFFICIENT}, {"mod3", VTAFX_COEFFICIENT},
-                                      {"mod4", VTAFX_COEFFICIENT}, {"mode", -10.0, 1.0, 10.0, 5},
+const GroupSlider kSquashSliders[] = {{"mod2", VTAFX_COEFFICIENT},
+                                      {"mod3", VTAFX_COEFFICIENT},
+                                      {"mod4", VTAFX_COEFFICIENT},
+                                      {"mode", -10.0, 1.0, 10.0, 5},
                                       {"modv", VTAFX_SCALE}};
 const GroupSlider kRadial4Sliders[] = {{"r4c2", VTAFX_COEFFICIENT}, {"r4u2", VTAFX_COEFFICIENT},
                                        {"r4v2", VTAFX_COEFFICIENT}, {"r4c4", VTAFX_COEFFICIENT},
@@ -132,7 +135,7 @@ const GroupSlider kAnamorphicSliders[] = {
     {"a6hs", VTAFX_SCALE},       {"a6vs", VTAFX_SCALE},       {"a6ro", VTAFX_ROTATION}};
 const GroupSlider kFisheyeSliders[] = {{"fsh2", VTAFX_COEFFICIENT}, {"fsh4", VTAFX_COEFFICIENT},
                                        {"fsh6", VTAFX_COEFFICIENT}, {"fsh8", VTAFX_COEFFICIENT},
-                                       {"fshs", 0.0, 1.0, 20.0, 5},  {"fsha", 0.0, 1.0, 2.0, 5}};
+                                       {"fshs", 0.0, 1.0, 20.0, 5}, {"fsha", 0.0, 1.0, 2.0, 5}};
 
 #undef VTAFX_COEFFICIENT
 #undef VTAFX_SCALE
@@ -211,9 +214,11 @@ PF_Err ParamsSetup(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* /*para
   if (!err) err = AddPopup(in_data, "modl", kStrLensModel, kStrLensModelChoices, 4, kSupervised);
   if (!err) err = AddPopup(in_data, "mode", kStrDistortMode, kStrDistortModeChoices, 1, kFixed);
   if (!err) err = AddPopup(in_data, "filt", kStrFilterType, kStrFilterTypeChoices, 4, kFixed);
-  if (!err) err = AddSlider(in_data, FourCharId("pasp"), kStrPixelAspect, 0.1, 1.0, 10.0, 3, kFixed);
+  if (!err)
+    err = AddSlider(in_data, FourCharId("pasp"), kStrPixelAspect, 0.1, 1.0, 10.0, 3, kFixed);
   if (!err) {
-    err = AddSlider(in_data, FourCharId("asqz"), kStrAnamorphicSqueeze, 0.01, 1.0, 100.0, 5, kFixed);
+    err =
+        AddSlider(in_data, FourCharId("asqz"), kStrAnamorphicSqueeze, 0.01, 1.0, 100.0, 5, kFixed);
   }
   if (!err) {
     err = AddSlider(in_data, FourCharId("zoom"), kStrZoomFactor, 0.01, 1.0, 10.0, 5, kAnimatable);
@@ -229,8 +234,8 @@ PF_Err ParamsSetup(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* /*para
     AddGroupStart(in_data, controls.groupName, false, &err);
     for (int32_t i = 0; i < SliderCountOf(static_cast<ModelFamily>(f)); ++i) {
       const GroupSlider& s = controls.sliders[i];
-      AddFloatSlider(in_data, FourCharId(s.id), controls.firstSliderName + i, s.minimum,
-                     s.dephault, s.maximum, s.precision, &err);
+      AddFloatSlider(in_data, FourCharId(s.id), controls.firstSliderName + i, s.minimum, s.dephault,
+                     s.maximum, s.precision, &err);
     }
     AddGroupEnd(in_data, controls.groupName, &err);
   }

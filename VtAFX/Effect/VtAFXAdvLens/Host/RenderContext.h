@@ -22,17 +22,17 @@ typedef PF_Err (*SubpixelSampleFloatFn)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fi
 
 struct RenderContext {
   // Written by pre-render.
-  int32_t lensModelChoice;   // "Lens Model" popup, 1 to 12
-  int32_t distortMode;       // 1 "Remove WF2", 2 "Apply WF2", 3 "Remove WF1"
-  int32_t filterType;        // 1 "Built-in" .. 6 "Mitchell-Netravali"
-  LensModel model;           // set up for the chosen lens model
+  int32_t lensModelChoice;  // "Lens Model" popup, 1 to 12
+  int32_t distortMode;      // 1 "Remove WF2", 2 "Apply WF2", 3 "Remove WF1"
+  int32_t filterType;       // 1 "Built-in" .. 6 "Mitchell-Netravali"
+  LensModel model;          // set up for the chosen lens model
   double pixelAspect;
   double squeeze;
   double zoom;
-  double invZoom;            // 1 / zoom
-  int32_t distortedSize[2];    // width, height, rounded
-  int32_t undistortedSize[2];  // width, height, rounded
-  double lensCenter[2];        // layer pixels
+  double invZoom;                   // 1 / zoom
+  int32_t distortedSize[2];         // width, height, rounded
+  int32_t undistortedSize[2];       // width, height, rounded
+  double lensCenter[2];             // layer pixels
   FrameTransform distortedFrame;    // input in the "Remove" modes, output in "Apply WF2"
   FrameTransform undistortedFrame;  // output in the "Remove" modes, input in "Apply WF2"
   PF_LRect outputRect;              // output extent in layer pixels

@@ -17,8 +17,8 @@ constexpr FilterEntry kFilters[] = {
      kMitchellBlockStride, &RenderContext::kernelMitchell},
 };
 
-constexpr FilterEntry kUnknownFilter = {FilterType::BuiltIn, SamplerFamily::Kernel, 0, 0, 0,
-                                        nullptr};
+constexpr FilterEntry kUnknownFilter = {
+    FilterType::BuiltIn, SamplerFamily::Kernel, 0, 0, 0, nullptr};
 
 constexpr int32_t kBitsPerChannel[] = {8, 16, 32};  // by SampleDepth
 

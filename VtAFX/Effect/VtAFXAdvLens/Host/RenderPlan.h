@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#include "Resampling/BatchedSamplers.h"
 #include "Lens/BatchedMapping.h"
+#include "Resampling/BatchedSamplers.h"
 #include "Resampling/FilterKernelTables.h"
 
 struct RenderContext;

@@ -26,8 +26,7 @@ double ReadFromArray(void* refcon, int32_t index) {
 
 }  // namespace
 
-void FillLensParams(int32_t lensModelChoice, SliderReader read, void* refcon,
-                    LensParams& params) {
+void FillLensParams(int32_t lensModelChoice, SliderReader read, void* refcon, LensParams& params) {
   const LensModelEntry* entry = LensModelAtPopup(lensModelChoice);
   if (!entry) return;
   params.kind = entry->kind;
@@ -55,8 +54,8 @@ void FillLensParams(int32_t lensModelChoice, SliderReader read, void* refcon,
   coef[centre] = coef[centre + 1] = 0.0;
 }
 
-PF_Err SetUpRenderContext(const RenderParameterValues& values, SliderReader read,
-                          void* refcon, RenderContext& context) {
+PF_Err SetUpRenderContext(const RenderParameterValues& values, SliderReader read, void* refcon,
+                          RenderContext& context) {
   PF_Err err = PF_Err_NONE;
   context.lensModelChoice = values.lensModelChoice;
   context.distortMode = values.distortMode;

@@ -32,8 +32,7 @@ typedef double (*SliderReader)(void* refcon, int32_t index);
 // selects, reading that model's sliders through `read`: its kind, its coefficients with
 // the unit conversions (the classic terms are typed x 1000, rotations in degrees), and
 // zeros in the centre slots. Any other choice reads nothing and leaves `params` as it is.
-void FillLensParams(int32_t lensModelChoice, SliderReader read, void* refcon,
-                    LensParams& params);
+void FillLensParams(int32_t lensModelChoice, SliderReader read, void* refcon, LensParams& params);
 
 // Fills every pre-render field of `context` except the kernel table pointers: stores the
 // values (sizes rounded with RoundSizeToInt32), fills the lens inputs (reset, kind -1
@@ -46,8 +45,8 @@ void FillLensParams(int32_t lensModelChoice, SliderReader read, void* refcon,
 // Any other failure escaping the lens model becomes PF_Err_INTERNAL_STRUCT_DAMAGED. The
 // lens model is then left empty and the context can still be disposed of normally; the
 // later steps run all the same, so the context is complete either way.
-PF_Err SetUpRenderContext(const RenderParameterValues& values, SliderReader read,
-                          void* refcon, RenderContext& context);
+PF_Err SetUpRenderContext(const RenderParameterValues& values, SliderReader read, void* refcon,
+                          RenderContext& context);
 
 // The same with the sliders taken from `sliders`, indexed by parameter index (the tools'
 // entry point). `sliders` must hold at least kParamCount values.

@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <limits>
 
-
 namespace {
 
 // What the three depths differ in.
@@ -43,8 +42,7 @@ struct Depth<PF_PixelFloat> {
   static PF_Err PixelData(const RenderContext& context, PF_PixelFloat** base) {
     return context.pixelDataSuite->get_pixel_data_float(context.inputWorld, nullptr, base);
   }
-  static void HostSample(const RenderContext& context, PF_Fixed x, PF_Fixed y,
-                         PF_PixelFloat* out) {
+  static void HostSample(const RenderContext& context, PF_Fixed x, PF_Fixed y, PF_PixelFloat* out) {
     context.subpixelSampleFloat(context.effectRef, x, y, &context.samplingParams, out);
   }
 };
@@ -114,8 +112,8 @@ PF_Err DistortRow(void* refcon, A_long y, Pixel* out) {
 
 }  // namespace
 
-void DescribeInput(const RenderContext& context, const PF_EffectWorld& input,
-                   const void* pixels, int32_t bitsPerChannel, SampleSource& source) {
+void DescribeInput(const RenderContext& context, const PF_EffectWorld& input, const void* pixels,
+                   int32_t bitsPerChannel, SampleSource& source) {
   source = SampleSource{};
   source.pixels = static_cast<const uint8_t*>(pixels);
   source.rowBytes = input.rowbytes;

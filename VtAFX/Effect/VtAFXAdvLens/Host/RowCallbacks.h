@@ -27,8 +27,8 @@ inline void MapRunToSource(const RenderContext& context, const PointPacket& outp
 // for the batched samplers: its size and row stride, the depth's clamps (255, 32768, and
 // for floats 1.0e10 colour and 1.0 alpha), and the kernel geometry and table of the
 // planned filter (none for filters without a table).
-void DescribeInput(const RenderContext& context, const PF_EffectWorld& input,
-                   const void* pixels, int32_t bitsPerChannel, SampleSource& source);
+void DescribeInput(const RenderContext& context, const PF_EffectWorld& input, const void* pixels,
+                   int32_t bitsPerChannel, SampleSource& source);
 
 // The host's 16.16 fixed point for a position: position * 65536 in single precision, rounded
 // to the nearest integer (ties to even). Beyond the int32 range, and for NaN, the result is

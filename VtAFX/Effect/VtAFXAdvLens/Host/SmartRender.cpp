@@ -3,8 +3,8 @@
 #include "AE_EffectPixelFormat.h"
 #include "AE_GeneralPlug.h"
 #include "Host/HostSuites.h"
-#include "Host/SuiteAccess.h"
 #include "Host/RowCallbacks.h"
+#include "Host/SuiteAccess.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ void ReleaseRenderSuites(PF_InData* in_data, PF_OutData* out_data, const RenderS
 }  // namespace
 
 PF_Err RenderIntoOutput(PF_InData* in_data, PF_EffectWorld* inputWorld, PF_OutData* out_data,
-                   PF_EffectWorld* outputWorld, RenderContext& context) {
+                        PF_EffectWorld* outputWorld, RenderContext& context) {
   PF_Err err = PF_Err_NONE;
   PF_PixelFormat format = PF_PixelFormat_INVALID;
   HostSuites suites(in_data->pica_basicP);
@@ -86,26 +86,24 @@ PF_Err RenderIntoOutput(PF_InData* in_data, PF_EffectWorld* inputWorld, PF_OutDa
       switch (format) {
         case PF_PixelFormat_ARGB128:
           if (hasColumns) {
-            err = suites.IterateFloatSuite1()->iterate(in_data, 0, outputWorld->height, nullptr,
-                                                       &area, &context, DistortRowFloat,
-                                                       outputWorld);
+            err =
+                suites.IterateFloatSuite1()->iterate(in_data, 0, outputWorld->height, nullptr,
+                                                     &area, &context, DistortRowFloat, outputWorld);
           }
           break;
         case PF_PixelFormat_ARGB64:
           if (hasColumns) {
-            err = suites.Iterate16Suite1()->iterate(in_data, 0, outputWorld->height, nullptr,
-                                                    &area, &context, DistortRow16, outputWorld);
+            err = suites.Iterate16Suite1()->iterate(in_data, 0, outputWorld->height, nullptr, &area,
+                                                    &context, DistortRow16, outputWorld);
           }
           break;
         case PF_PixelFormat_ARGB32:
           if (hasColumns) {
-            err = suites.Iterate8Suite1()->iterate(in_data, 0, outputWorld->height, nullptr,
-                                                   &area, &context, DistortRow8, outputWorld);
+            err = suites.Iterate8Suite1()->iterate(in_data, 0, outputWorld->height, nullptr, &area,
+                                                   &context, DistortRow8, outputWorld);
           }
           break;
-        default:
-          err = PF_Err_BAD_CALLBACK_PARAM;
-          break;
+        default: err = PF_Err_BAD_CALLBACK_PARAM; break;
       }
     }
   } catch (...) {

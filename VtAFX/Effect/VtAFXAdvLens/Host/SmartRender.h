@@ -20,4 +20,4 @@ PF_Err SmartRender(PF_InData* in_data, PF_OutData* out_data, PF_SmartRenderExtra
 // output untouched. The first failure decides the result; every suite acquired is
 // released before returning, also when the suite handler cannot load a suite (516).
 PF_Err RenderIntoOutput(PF_InData* in_data, PF_EffectWorld* inputWorld, PF_OutData* out_data,
-                   PF_EffectWorld* outputWorld, RenderContext& context);
+                        PF_EffectWorld* outputWorld, RenderContext& context);

@@ -24,16 +24,16 @@ const void* TakeSuite(const SPBasicSuite* basic, const char* name, int32_t versi
   return table;
 }
 
-PF_Err AcquireHostSuite(PF_InData* in_data, PF_OutData* out_data, const char* name,
-                        int32_t version, const char* message, const void** suite) {
+PF_Err AcquireHostSuite(PF_InData* in_data, PF_OutData* out_data, const char* name, int32_t version,
+                        const char* message, const void** suite) {
   *suite = TakeSuite(in_data->pica_basicP, name, version);
   if (*suite) return PF_Err_NONE;
   ShowHostError(in_data, out_data, message);
   return PF_Err_BAD_CALLBACK_PARAM;
 }
 
-PF_Err ReleaseHostSuite(PF_InData* in_data, PF_OutData* out_data, const char* name,
-                        int32_t version, const char* message) {
+PF_Err ReleaseHostSuite(PF_InData* in_data, PF_OutData* out_data, const char* name, int32_t version,
+                        const char* message) {
   const SPBasicSuite* basic = in_data->pica_basicP;
   if (!basic || !basic->ReleaseSuite) {
     ShowHostError(in_data, out_data, message);

@@ -21,14 +21,14 @@ const void* TakeSuite(const SPBasicSuite* basic, const char* name, int32_t versi
 // with ReleaseHostSuite before the command returns. With no basic suite or a null table it
 // returns PF_Err_BAD_CALLBACK_PARAM and shows `message` (see ShowHostError); such a suite
 // must not be released.
-PF_Err AcquireHostSuite(PF_InData* in_data, PF_OutData* out_data, const char* name,
-                        int32_t version, const char* message, const void** suite);
+PF_Err AcquireHostSuite(PF_InData* in_data, PF_OutData* out_data, const char* name, int32_t version,
+                        const char* message, const void** suite);
 
 // Releases a suite taken with AcquireHostSuite and returns 0, also when the host reports a
 // failure (nothing is shown then). Only with no basic suite (or no release function in it)
 // it returns PF_Err_BAD_CALLBACK_PARAM after showing `message`.
-PF_Err ReleaseHostSuite(PF_InData* in_data, PF_OutData* out_data, const char* name,
-                        int32_t version, const char* message);
+PF_Err ReleaseHostSuite(PF_InData* in_data, PF_OutData* out_data, const char* name, int32_t version,
+                        const char* message);
 
 // Asks the host to show `message` as an error: sets PF_OutFlag_DISPLAY_ERROR_MESSAGE and
 // writes the text into out_data->return_msg with the host's ANSI sprintf. A host without

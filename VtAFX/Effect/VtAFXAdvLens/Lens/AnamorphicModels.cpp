@@ -238,7 +238,6 @@ void PrepareAnamorphicKind(LensModel& model) {
       model.distortFn = StdDistort<true>;
       model.undistortFn = StdUndistort<true>;
       break;
-    default:
-      break;
+    default: break;
   }
 }

@@ -7,12 +7,9 @@ namespace {
 
 const LaneKernelTable& TableOf(MappingPath path) {
   switch (path) {
-    case MappingPath::Avx512:
-      return LaneKernelsAvx512();
-    case MappingPath::Avx2:
-      return LaneKernelsAvx2();
-    case MappingPath::Sse2:
-      break;
+    case MappingPath::Avx512: return LaneKernelsAvx512();
+    case MappingPath::Avx2: return LaneKernelsAvx2();
+    case MappingPath::Sse2: break;
   }
   return LaneKernelsSse2();
 }
@@ -44,8 +41,8 @@ RunMappingFn SelectRunMapping(const LensModel& model, MapDirection direction, Ma
 }
 
 void MapPointsBatched(const LensModel& model, MapDirection direction, MappingPath path,
-                      const double* x, const double* y, int32_t count, double* outX,
-                      double* outY, int32_t* valid) {
+                      const double* x, const double* y, int32_t count, double* outX, double* outY,
+                      int32_t* valid) {
   TableOf(path).points[static_cast<int32_t>(KernelOf(model))][static_cast<int32_t>(direction)](
       model, x, y, count, outX, outY, valid);
 }
@@ -65,15 +62,18 @@ void MapRunPerPoint(const RunMapping& mapping, const PointPacket& outputs, Point
       mapped.x = mapped.x * mapping.zoom;
       mapped.y = mapped.y * mapping.zoom;
     } else {
-      const Point2 normalised{(x * mapping.toNormScale[0] + mapping.toNormOffset[0]) * mapping.zoom,
-                              (y * mapping.toNormScale[1] + mapping.toNormOffset[1]) * mapping.zoom};
+      const Point2 normalised{
+          (x * mapping.toNormScale[0] + mapping.toNormOffset[0]) * mapping.zoom,
+          (y * mapping.toNormScale[1] + mapping.toNormOffset[1]) * mapping.zoom};
       mapped = Distort(*mapping.model, normalised, 1.0, &valid);
     }
     if (valid == 1) {
       const double mappedX = static_cast<double>(static_cast<float>(mapped.x));
       const double mappedY = static_cast<double>(static_cast<float>(mapped.y));
-      sources.x[k] = static_cast<float>(mappedX * mapping.toPixelScale[0] + mapping.toPixelOffset[0]);
-      sources.y[k] = static_cast<float>(mappedY * mapping.toPixelScale[1] + mapping.toPixelOffset[1]);
+      sources.x[k] =
+          static_cast<float>(mappedX * mapping.toPixelScale[0] + mapping.toPixelOffset[0]);
+      sources.y[k] =
+          static_cast<float>(mappedY * mapping.toPixelScale[1] + mapping.toPixelOffset[1]);
     } else {
       sources.x[k] = kUnmappedPosition;
       sources.y[k] = kUnmappedPosition;

@@ -43,7 +43,7 @@ struct RunMapping {
   MapDirection direction;
   double toNormScale[2];  // output image, x and y
   double toNormOffset[2];
-  double zoom;  // 1 / zoom factor before Distort, zoom factor after Undistort
+  double zoom;             // 1 / zoom factor before Distort, zoom factor after Undistort
   double toPixelScale[2];  // input image, x and y
   double toPixelOffset[2];
   RunMappingFn map;  // chosen by SelectRunMapping
@@ -72,5 +72,5 @@ void MapRunPerPoint(const RunMapping& mapping, const PointPacket& outputs, Point
 // writing what Distort or Undistort would give for each (radius scale 1) to `outX`,
 // `outY` and `valid`. For tests and the fuzzer: the render goes through RunMappingFn.
 void MapPointsBatched(const LensModel& model, MapDirection direction, MappingPath path,
-                      const double* x, const double* y, int32_t count, double* outX,
-                      double* outY, int32_t* valid);
+                      const double* x, const double* y, int32_t count, double* outX, double* outY,
+                      int32_t* valid);

@@ -19,8 +19,7 @@ namespace {
 // Below this factor the map r (1 + k r^2) with k < 0 no longer increases.
 constexpr double kSimpleFoldFactor = 0.6666666666666666;
 
-Point2 ClassicDistort(const LensModel& model, Point2 in, double /*radiusScale*/,
-                      int32_t* valid) {
+Point2 ClassicDistort(const LensModel& model, Point2 in, double /*radiusScale*/, int32_t* valid) {
   const LensParams& p = model.params;
   if (model.isIdentity) {
     if (valid) *valid = 1;
@@ -41,8 +40,7 @@ Point2 ClassicDistort(const LensModel& model, Point2 in, double /*radiusScale*/,
   return {in.x * g + p.hCenter, y * g + p.vCenter};
 }
 
-Point2 ClassicUndistort(const LensModel& model, Point2 in, double /*radiusScale*/,
-                        int32_t* valid) {
+Point2 ClassicUndistort(const LensModel& model, Point2 in, double /*radiusScale*/, int32_t* valid) {
   const LensParams& p = model.params;
   // Beyond the table the end ratio still gives a usable point, so the inverse is always
   // reported valid.

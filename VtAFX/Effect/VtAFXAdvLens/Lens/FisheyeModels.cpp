@@ -143,7 +143,6 @@ void PrepareFisheyeKind(LensModel& model) {
       model.distortFn = FisheyeDistort<OrthographicRadius>;
       model.undistortFn = FisheyeUndistort<OrthographicAngle>;
       break;
-    default:
-      break;
+    default: break;
   }
 }

@@ -1,24 +1,163 @@
-// The lens kinds written once over a lane type V (a SIMD register of doubles), compiled once
-// per instruction set: each Lanes*.cpp defines its V with these operations, then includes
-// this file. Everything here has internal linkage, so no function compiled for a wider
-// instruction set can stand in for another file's copy.
+// The lens kinds written once over a lane type V (a SIMD register of doubles, or several
+// side by side), compiled once per instruction set: each Lanes*.cpp defines its register type
+// with these operations, then includes this file. Everything here has internal linkage, so
+// no function compiled for a wider instruction set can stand in for another file's copy.
 //
 // V offers: construction from a double (every lane), + - * / (IEEE, each rounded once, no
 // fused operations), and the free functions Sqrt, Abs, Max (the second operand when either
 // is NaN), Neg (the sign flipped, NaN's too, as unary minus does), Lt, Le, Gt, Ge, Eq
 // (ordered: false for NaN), And, Or, AndNot (a and not b), Select (mask ? a : b), Any,
-// AllLanes, NoLanes, Load/Store (doubles), LoadFloats/StoreFloats (widening and narrowing
-// floats), RoundedToFloat, LoadFlags/StoreFlags (1 or 0 per lane).
+// Store (doubles), StoreFloats (narrowing to floats), RoundedToFloat, StoreFlags (1 or 0
+// per lane); and the static members AllLanes, NoLanes, Load (doubles), LoadFloats
+// (widening floats), LoadFlags.
 //
 // Each expression below is the one of the one-point mapping it mirrors, term for term and
 // grouped the same way, so that every lane rounds exactly as the one-point code does.
 //
-// Requires, before inclusion: <cmath>, <cstdint>, "Lens/LaneKernelTable.h", "Lens/NewtonInversion.h".
+// Requires, before inclusion: <cmath>, <cstdint>, "Lens/LaneKernelTable.h",
+// "Lens/NewtonInversion.h".
 
 namespace {
 
 template <class V>
 using MaskOf = typename V::Mask;
+
+// N registers of R used as one wider lane type. A Newton iteration is one long chain of
+// dependent operations; several independent registers in flight let the processor overlap
+// their chains instead of waiting on each. Every lane still sees exactly its own operations.
+template <class R, int N>
+struct Registers {
+  static constexpr int kLanes = R::kLanes * N;
+  struct Mask {
+    MaskOf<R> m[N];
+  };
+  R r[N];
+
+  Registers(double s) {  // NOLINT: broadcasts, as scalar code mixes doubles
+    for (R& x : r) x = R(s);
+  }
+  Registers() = default;
+
+  static Mask AllLanes() { return Same(R::AllLanes()); }
+  static Mask NoLanes() { return Same(R::NoLanes()); }
+  static Registers Load(const double* p) {
+    Registers a;
+    for (int i = 0; i < N; ++i) a.r[i] = R::Load(p + i * R::kLanes);
+    return a;
+  }
+  static Registers LoadFloats(const float* p) {
+    Registers a;
+    for (int i = 0; i < N; ++i) a.r[i] = R::LoadFloats(p + i * R::kLanes);
+    return a;
+  }
+  static Mask LoadFlags(const int32_t* flags) {
+    Mask m;
+    for (int i = 0; i < N; ++i) m.m[i] = R::LoadFlags(flags + i * R::kLanes);
+    return m;
+  }
+
+  template <class Op>
+  static Registers Each(const Registers& a, const Registers& b, Op op) {
+    Registers out;
+    for (int i = 0; i < N; ++i) out.r[i] = op(a.r[i], b.r[i]);
+    return out;
+  }
+  template <class Op>
+  static Registers Each(const Registers& a, Op op) {
+    Registers out;
+    for (int i = 0; i < N; ++i) out.r[i] = op(a.r[i]);
+    return out;
+  }
+  template <class Op>
+  static Mask Compare(const Registers& a, const Registers& b, Op op) {
+    Mask m;
+    for (int i = 0; i < N; ++i) m.m[i] = op(a.r[i], b.r[i]);
+    return m;
+  }
+  template <class Op>
+  static Mask Masks(const Mask& a, const Mask& b, Op op) {
+    Mask m;
+    for (int i = 0; i < N; ++i) m.m[i] = op(a.m[i], b.m[i]);
+    return m;
+  }
+  static Mask Same(MaskOf<R> one) {
+    Mask m;
+    for (MaskOf<R>& x : m.m) x = one;
+    return m;
+  }
+
+  friend Registers operator+(const Registers& a, const Registers& b) {
+    return Each(a, b, [](R x, R y) { return x + y; });
+  }
+  friend Registers operator-(const Registers& a, const Registers& b) {
+    return Each(a, b, [](R x, R y) { return x - y; });
+  }
+  friend Registers operator*(const Registers& a, const Registers& b) {
+    return Each(a, b, [](R x, R y) { return x * y; });
+  }
+  friend Registers operator/(const Registers& a, const Registers& b) {
+    return Each(a, b, [](R x, R y) { return x / y; });
+  }
+  friend Registers Sqrt(const Registers& a) {
+    return Each(a, [](R x) { return Sqrt(x); });
+  }
+  friend Registers Abs(const Registers& a) {
+    return Each(a, [](R x) { return Abs(x); });
+  }
+  friend Registers Neg(const Registers& a) {
+    return Each(a, [](R x) { return Neg(x); });
+  }
+  friend Registers Max(const Registers& a, const Registers& b) {
+    return Each(a, b, [](R x, R y) { return Max(x, y); });
+  }
+  friend Mask Lt(const Registers& a, const Registers& b) {
+    return Compare(a, b, [](R x, R y) { return Lt(x, y); });
+  }
+  friend Mask Le(const Registers& a, const Registers& b) {
+    return Compare(a, b, [](R x, R y) { return Le(x, y); });
+  }
+  friend Mask Gt(const Registers& a, const Registers& b) {
+    return Compare(a, b, [](R x, R y) { return Gt(x, y); });
+  }
+  friend Mask Ge(const Registers& a, const Registers& b) {
+    return Compare(a, b, [](R x, R y) { return Ge(x, y); });
+  }
+  friend Mask Eq(const Registers& a, const Registers& b) {
+    return Compare(a, b, [](R x, R y) { return Eq(x, y); });
+  }
+  friend Mask And(const Mask& a, const Mask& b) {
+    return Masks(a, b, [](MaskOf<R> x, MaskOf<R> y) { return And(x, y); });
+  }
+  friend Mask Or(const Mask& a, const Mask& b) {
+    return Masks(a, b, [](MaskOf<R> x, MaskOf<R> y) { return Or(x, y); });
+  }
+  friend Mask AndNot(const Mask& a, const Mask& b) {
+    return Masks(a, b, [](MaskOf<R> x, MaskOf<R> y) { return AndNot(x, y); });
+  }
+  friend Registers Select(const Mask& m, const Registers& a, const Registers& b) {
+    Registers out;
+    for (int i = 0; i < N; ++i) out.r[i] = Select(m.m[i], a.r[i], b.r[i]);
+    return out;
+  }
+  // One test for all registers: the lane masks are merged first.
+  friend bool Any(const Mask& m) {
+    MaskOf<R> any = m.m[0];
+    for (int i = 1; i < N; ++i) any = Or(any, m.m[i]);
+    return Any(any);
+  }
+  friend Registers RoundedToFloat(const Registers& a) {
+    return Each(a, [](R x) { return RoundedToFloat(x); });
+  }
+  friend void Store(double* p, const Registers& a) {
+    for (int i = 0; i < N; ++i) Store(p + i * R::kLanes, a.r[i]);
+  }
+  friend void StoreFloats(float* p, const Registers& a) {
+    for (int i = 0; i < N; ++i) StoreFloats(p + i * R::kLanes, a.r[i]);
+  }
+  friend void StoreFlags(int32_t* flags, const Mask& m) {
+    for (int i = 0; i < N; ++i) StoreFlags(flags + i * R::kLanes, m.m[i]);
+  }
+};
 
 // std::fmax: the number when one operand is NaN.
 template <class V>
@@ -39,18 +178,17 @@ MaskOf<V> InvertLanes(const Map& map, V targetX, V targetY, V& u, V& v) {
   u = 0.5 * targetX;
   v = 0.5 * targetY;
   V previousError(1e10);
-  MaskOf<V> active = AllLanes<V>();
-  MaskOf<V> converged = NoLanes<V>();
+  MaskOf<V> active = V::AllLanes();
+  MaskOf<V> converged = V::NoLanes();
   for (int iteration = 0; iteration < 25 && Any(active); ++iteration) {
     const LaneJacobian<V> m = map(u, v);
     const V ex = targetX - m.pu;
     const V ey = targetY - m.pv;
     const V error = ex * ex + ey * ey;
     const MaskOf<V> diverging = Gt(error, previousError);
-    const MaskOf<V> flat =
-        AndNot(And(And(Lt(Abs(m.j11), tolerance), Lt(Abs(m.j12), tolerance)),
-                   And(Lt(Abs(m.j21), tolerance), Lt(Abs(m.j22), tolerance))),
-               diverging);
+    const MaskOf<V> flat = AndNot(And(And(Lt(Abs(m.j11), tolerance), Lt(Abs(m.j12), tolerance)),
+                                      And(Lt(Abs(m.j21), tolerance), Lt(Abs(m.j22), tolerance))),
+                                  diverging);
     converged = Or(converged, And(active, flat));
     const V det = m.j11 * m.j22 - m.j21 * m.j12;
     const MaskOf<V> stop = Or(Or(diverging, flat), Eq(det, V(0.0)));
@@ -85,12 +223,31 @@ MaskOf<V> ProbeAccepts(V outX, V outY, V probedX, V probedY, V centreX, V centre
 
 // --- Radial 4th-order (kinds 2 and 6): coef 0..7 = C2, U2, V2, C4, U4, V4, HCTR, VCTR ---
 
+// Whether a coefficient is +0.0 exactly (not -0.0, not NaN): a term it multiplies is then a
+// zero whose sign the shortcut below can tell in advance.
+inline bool IsPositiveZero(double c) { return c == 0.0 && !std::signbit(c); }
+
 template <class V>
 struct Radial4Poly {
   const double* c;
+  // Without the decentring terms (U2, V2, U4, V4 all +0.0, the usual lens) each of them is a
+  // signed zero, and adding signed zeros to a sum changes at most the sign of a zero sum. So
+  // pu = g u + 0 and j11 = (dg/du u + g) + (0 u + 0 v), and so on, give the full sums' bits,
+  // as long as every term is finite: r2 < 1e300 keeps a = r2 + 2 u^2 and t = 2 u v finite.
+  // A register with any lane outside (or NaN) takes the full sums.
+  bool radialOnly =
+      IsPositiveZero(c[1]) && IsPositiveZero(c[2]) && IsPositiveZero(c[4]) && IsPositiveZero(c[5]);
+
+  bool Shortcut(V r2) const { return radialOnly && !Any(AndNot(V::AllLanes(), Lt(r2, V(1e300)))); }
+
   void Value(V u, V v, V& pu, V& pv, V& g) const {
     const V r2 = u * u + v * v;
     g = 1.0 + c[0] * r2 + c[3] * (r2 * r2);
+    if (Shortcut(r2)) {
+      pu = g * u + 0.0;
+      pv = g * v + 0.0;
+      return;
+    }
     const V a = r2 + 2.0 * (u * u);
     const V b = r2 + 2.0 * (v * v);
     const V t = 2.0 * u * v;
@@ -99,15 +256,28 @@ struct Radial4Poly {
   }
   LaneJacobian<V> operator()(V u, V v) const {
     LaneJacobian<V> j;
-    V g;
-    Value(u, v, j.pu, j.pv, g);
     const V r2 = u * u + v * v;
-    const V a = r2 + 2.0 * (u * u);
-    const V b = r2 + 2.0 * (v * v);
-    const V t = 2.0 * u * v;
+    const V g = 1.0 + c[0] * r2 + c[3] * (r2 * r2);
     const V dgdr2 = c[0] + 2.0 * c[3] * r2;
     const V dgdu = dgdr2 * (2.0 * u);
     const V dgdv = dgdr2 * (2.0 * v);
+    if (Shortcut(r2)) {
+      // The decentring terms of each derivative sum to -0 exactly when u and v both carry
+      // a sign bit, as 0 u + 0 v does.
+      const V zeros = 0.0 * u + 0.0 * v;
+      j.pu = g * u + 0.0;
+      j.pv = g * v + 0.0;
+      j.j11 = dgdu * u + g + zeros;
+      j.j12 = dgdv * u + zeros;
+      j.j21 = dgdu * v + zeros;
+      j.j22 = dgdv * v + g + zeros;
+      return j;
+    }
+    const V a = r2 + 2.0 * (u * u);
+    const V b = r2 + 2.0 * (v * v);
+    const V t = 2.0 * u * v;
+    j.pu = g * u + c[1] * a + c[2] * t + r2 * (c[4] * a + c[5] * t);
+    j.pv = g * v + c[2] * b + c[1] * t + r2 * (c[5] * b + c[4] * t);
     const V tailU = c[4] * a + c[5] * t;
     const V tailV = c[5] * b + c[4] * t;
     j.j11 = dgdu * u + g + c[1] * (6.0 * u) + c[2] * (2.0 * v) + (2.0 * u) * tailU +
@@ -194,8 +364,8 @@ struct StdRadial4Lanes {
   const double* c = m.params.coef;
   MaskOf<V> Undistort(V x, V y, V& ox, V& oy) const {
     V pu, pv;
-    const MaskOf<V> valid = ModelFrameClosedForm(
-        Radial4Poly<V>{c}, (x - c[6]) * m.toModelX, (y - c[7]) * m.toModelY, pu, pv);
+    const MaskOf<V> valid = ModelFrameClosedForm(Radial4Poly<V>{c}, (x - c[6]) * m.toModelX,
+                                                 (y - c[7]) * m.toModelY, pu, pv);
     ox = pu * m.fromModelX;
     oy = pv * m.fromModelY;
     return valid;
@@ -261,8 +431,7 @@ V LaneFactor(const double* poly, const LaneMonomials<V>& t) {
 }
 
 template <class V>
-void LaneFactorSlopes(const double* poly, V u, V v, const LaneMonomials<V>& t, V& dFdu,
-                      V& dFdv) {
+void LaneFactorSlopes(const double* poly, V u, V v, const LaneMonomials<V>& t, V& dFdu, V& dFdv) {
   const V u3 = t.u2 * u;
   const V v3 = t.v2 * v;
   dFdu = poly[0] * (2.0 * u) + poly[2] * (4.0 * u3) + poly[3] * (2.0 * u * t.v2) +
@@ -309,7 +478,9 @@ struct AnamorphicLanes {
   const double squeeze;
   const AnamorphicPoly<V, kMerged> poly;
   explicit AnamorphicLanes(const LensModel& model)
-      : m(model), at(model.params.coef + (kMerged ? 9 : 18)), squeeze(model.params.squeeze),
+      : m(model),
+        at(model.params.coef + (kMerged ? 9 : 18)),
+        squeeze(model.params.squeeze),
         poly{model} {}
 
   void ForwardTurn(V p, V q, V& outP, V& outQ) const {
@@ -396,7 +567,7 @@ V EachLane(V a) {
   double xs[V::kLanes];
   Store(xs, a);
   for (int i = 0; i < V::kLanes; ++i) xs[i] = kFn(xs[i]);
-  return Load<V>(xs);
+  return V::Load(xs);
 }
 
 inline double LibmTan(double x) { return std::tan(x); }
@@ -419,20 +590,15 @@ struct FisheyeLanes {
   V AngleSlope(V a, V factor) const {
     const V t = a * a;
     const V t2 = t * t;
-    return factor +
-           t * (2.0 * c[0] + 4.0 * c[1] * t + 6.0 * c[2] * t2 + 8.0 * c[3] * (t2 * t));
+    return factor + t * (2.0 * c[0] + 4.0 * c[1] * t + 6.0 * c[2] * t2 + 8.0 * c[3] * (t2 * t));
   }
   V AngleOf(V r) const {
     const double f = c[5];
     switch (kProjection) {
-      case FisheyeProjection::Stereographic:
-        return 2.0 * f * EachLane<V, LibmAtan>(r / 2.0);
-      case FisheyeProjection::Equisolid:
-        return 2.0 * f * EachLane<V, LibmAsin>(r / 2.0);
-      case FisheyeProjection::Orthographic:
-        return EachLane<V, LibmAsin>(r);
-      case FisheyeProjection::Equidistant:
-        break;
+      case FisheyeProjection::Stereographic: return 2.0 * f * EachLane<V, LibmAtan>(r / 2.0);
+      case FisheyeProjection::Equisolid: return 2.0 * f * EachLane<V, LibmAsin>(r / 2.0);
+      case FisheyeProjection::Orthographic: return EachLane<V, LibmAsin>(r);
+      case FisheyeProjection::Equidistant: break;
     }
     return r;
   }
@@ -443,10 +609,8 @@ struct FisheyeLanes {
         return f == 0.0 ? V(0.0) : 2.0 * EachLane<V, LibmTan>(a / (2.0 * f));
       case FisheyeProjection::Equisolid:
         return f == 0.0 ? V(0.0) : 2.0 * EachLane<V, LibmSin>(a / (2.0 * f));
-      case FisheyeProjection::Orthographic:
-        return EachLane<V, LibmSin>(a);
-      case FisheyeProjection::Equidistant:
-        break;
+      case FisheyeProjection::Orthographic: return EachLane<V, LibmSin>(a);
+      case FisheyeProjection::Equidistant: break;
     }
     return a;
   }
@@ -455,8 +619,8 @@ struct FisheyeLanes {
     const V tolerance(1e-8);
     a = 0.6 * target;
     V previousError(1e10);
-    MaskOf<V> active = AllLanes<V>();
-    MaskOf<V> solved = NoLanes<V>();
+    MaskOf<V> active = V::AllLanes();
+    MaskOf<V> solved = V::NoLanes();
     for (int iteration = 0; iteration < 25 && Any(active); ++iteration) {
       const V factor = AngleFactor(a);
       const V e = target - a * factor;
@@ -499,7 +663,7 @@ struct FisheyeLanes {
     const V w = Select(Eq(rho, V(0.0)), V(0.0), 1.0 / rho);
     const V t = EachLane<V, LibmAtan>(rho);
     V a = t;
-    MaskOf<V> valid = AllLanes<V>();
+    MaskOf<V> valid = V::AllLanes();
     if (!m.simpleForm) valid = SolveAngle(t, a);
     const V r = RadiusOf(a);
     V mx(0.0), my(0.0);
@@ -531,7 +695,7 @@ struct IdentityLanes {
   MaskOf<V> Distort(V x, V y, V& ox, V& oy) const {
     ox = x;
     oy = y;
-    return AllLanes<V>();
+    return V::AllLanes();
   }
   MaskOf<V> Undistort(V x, V y, V& ox, V& oy) const { return Distort(x, y, ox, oy); }
 };
@@ -551,9 +715,9 @@ struct PerPointLanes {
       oxs[i] = p.x;
       oys[i] = p.y;
     }
-    ox = Load<V>(oxs);
-    oy = Load<V>(oys);
-    return LoadFlags<V>(flags);
+    ox = V::Load(oxs);
+    oy = V::Load(oys);
+    return V::LoadFlags(flags);
   }
   MaskOf<V> Distort(V x, V y, V& ox, V& oy) const { return Each<::Distort>(x, y, ox, oy); }
   MaskOf<V> Undistort(V x, V y, V& ox, V& oy) const { return Each<::Undistort>(x, y, ox, oy); }
@@ -568,8 +732,8 @@ void MapRunLanes(const RunMapping& mapping, const PointPacket& outputs, PointPac
   for (int32_t i = 0; i < n; i += V::kLanes) {
     V x, y;
     if (i + V::kLanes <= n) {
-      x = LoadFloats<V>(&outputs.x[i]);
-      y = LoadFloats<V>(&outputs.y[i]);
+      x = V::LoadFloats(&outputs.x[i]);
+      y = V::LoadFloats(&outputs.y[i]);
     } else {
       // The last chunk's lanes past the run read zeros, not whatever the packet holds.
       float xs[V::kLanes] = {}, ys[V::kLanes] = {};
@@ -577,8 +741,8 @@ void MapRunLanes(const RunMapping& mapping, const PointPacket& outputs, PointPac
         xs[k] = outputs.x[i + k];
         ys[k] = outputs.y[i + k];
       }
-      x = LoadFloats<V>(xs);
-      y = LoadFloats<V>(ys);
+      x = V::LoadFloats(xs);
+      y = V::LoadFloats(ys);
     }
     V nx = x * mapping.toNormScale[0] + mapping.toNormOffset[0];
     V ny = y * mapping.toNormScale[1] + mapping.toNormOffset[1];
@@ -617,8 +781,8 @@ void MapPointsLanes(const LensModel& model, const double* x, const double* y, in
       ys[k] = y[i + k];
     }
     V ox, oy;
-    const MaskOf<V> ok = kUndistort ? kernel.Undistort(Load<V>(xs), Load<V>(ys), ox, oy)
-                                    : kernel.Distort(Load<V>(xs), Load<V>(ys), ox, oy);
+    const MaskOf<V> ok = kUndistort ? kernel.Undistort(V::Load(xs), V::Load(ys), ox, oy)
+                                    : kernel.Distort(V::Load(xs), V::Load(ys), ox, oy);
     Store(oxs, ox);
     Store(oys, oy);
     StoreFlags(flags, ok);
@@ -639,32 +803,33 @@ using StdMerged = StdAnamorphicLanes<V, true>;
 template <class V>
 using StdFull = StdAnamorphicLanes<V, false>;
 
-// The table rows follow LaneKernel's order.
-#define VTAFX_LANE_ROW(Kernel) \
-  {MapRunLanes<V, Kernel, false>, MapRunLanes<V, Kernel, true>}
-#define VTAFX_POINTS_ROW(Kernel) \
-  {MapPointsLanes<V, Kernel, false>, MapPointsLanes<V, Kernel, true>}
+// The table rows follow LaneKernel's order; each names the lane type of its Distort and
+// Undistort. A closed form maps its chunks independently, so one register (R) per chunk
+// already keeps the processor busy and wider groups only add spills; a direction that
+// iterates is one dependent chain per chunk and takes `kChains` registers (W) at once.
+#define VTAFX_LANE_ROW(Kernel, D, U) \
+  { MapRunLanes<D, Kernel, false>, MapRunLanes<U, Kernel, true> }
+#define VTAFX_POINTS_ROW(Kernel, D, U) \
+  { MapPointsLanes<D, Kernel, false>, MapPointsLanes<U, Kernel, true> }
+#define VTAFX_ROWS(ROW)                                                                        \
+  {                                                                                            \
+    ROW(IdentityLanes, R, R), ROW(PerPointLanes, R, R), ROW(Radial4Lanes, R, W),               \
+        ROW(StdRadial4Lanes, W, R), ROW(SquashLanes, R, W), ROW(PlainFull, R, W),              \
+        ROW(PlainMerged, R, W), ROW(StdFull, W, R), ROW(StdMerged, W, R),                      \
+        ROW(StereographicLanes, W, R), ROW(EquidistantLanes, W, R), ROW(EquisolidLanes, W, R), \
+        ROW(OrthographicLanes, W, R)                                                           \
+  }
 
-template <class V>
+template <class R, int kChains>
 const LaneKernelTable& MakeLaneKernelTable() {
-  static constexpr LaneKernelTable table = {
-      {VTAFX_LANE_ROW(IdentityLanes), VTAFX_LANE_ROW(PerPointLanes),
-       VTAFX_LANE_ROW(Radial4Lanes), VTAFX_LANE_ROW(StdRadial4Lanes),
-       VTAFX_LANE_ROW(SquashLanes), VTAFX_LANE_ROW(PlainFull), VTAFX_LANE_ROW(PlainMerged),
-       VTAFX_LANE_ROW(StdFull), VTAFX_LANE_ROW(StdMerged), VTAFX_LANE_ROW(StereographicLanes),
-       VTAFX_LANE_ROW(EquidistantLanes), VTAFX_LANE_ROW(EquisolidLanes),
-       VTAFX_LANE_ROW(OrthographicLanes)},
-      {VTAFX_POINTS_ROW(IdentityLanes), VTAFX_POINTS_ROW(PerPointLanes),
-       VTAFX_POINTS_ROW(Radial4Lanes), VTAFX_POINTS_ROW(StdRadial4Lanes),
-       VTAFX_POINTS_ROW(SquashLanes), VTAFX_POINTS_ROW(PlainFull), VTAFX_POINTS_ROW(PlainMerged),
-       VTAFX_POINTS_ROW(StdFull), VTAFX_POINTS_ROW(StdMerged),
-       VTAFX_POINTS_ROW(StereographicLanes), VTAFX_POINTS_ROW(EquidistantLanes),
-       VTAFX_POINTS_ROW(EquisolidLanes), VTAFX_POINTS_ROW(OrthographicLanes)},
-  };
+  using W = Registers<R, kChains>;
+  static constexpr LaneKernelTable table = {VTAFX_ROWS(VTAFX_LANE_ROW),
+                                            VTAFX_ROWS(VTAFX_POINTS_ROW)};
   return table;
 }
 
 #undef VTAFX_LANE_ROW
 #undef VTAFX_POINTS_ROW
+#undef VTAFX_ROWS
 
 }  // namespace

@@ -113,9 +113,7 @@ void PrepareKind(LensModel& model) {
   const LensModelEntry* entry = LensModelOfKind(model.params.kind);
   if (!entry) return;
   switch (entry->family) {
-    case ModelFamily::Classic:
-      PrepareClassicKind(model);
-      break;
+    case ModelFamily::Classic: PrepareClassicKind(model); break;
     case ModelFamily::RadialSquash:
     case ModelFamily::Radial4:
       SetModelFrame(model);

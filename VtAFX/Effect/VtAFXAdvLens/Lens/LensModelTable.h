@@ -19,6 +19,13 @@ enum class ModelFamily : int32_t {
 };
 constexpr int32_t kModelFamilyCount = 6;
 
+// The order in which a change of "Lens Model" opens or collapses the families' slider
+// groups. Hosts replay interface updates in the order they were asked for, and stored
+// expectations of that sequence must keep holding.
+inline constexpr ModelFamily kFamiliesInUpdateOrder[kModelFamilyCount] = {
+    ModelFamily::Classic,    ModelFamily::Radial4,      ModelFamily::MergedAnamorphic,
+    ModelFamily::Anamorphic, ModelFamily::RadialSquash, ModelFamily::Fisheye};
+
 // Which of a model's two mappings a caller wants.
 enum class MapDirection : int32_t {
   Distort,    // undistorted to distorted

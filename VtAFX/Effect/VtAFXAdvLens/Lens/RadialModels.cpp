@@ -174,7 +174,6 @@ void PrepareRadialKind(LensModel& model) {
       model.distortFn = SquashDistort;
       model.undistortFn = SquashUndistort;
       break;
-    default:
-      break;
+    default: break;
   }
 }

@@ -3,8 +3,8 @@
 #include <cmath>
 
 const int32_t BinomialTable[kRangePolynomialSize][kRangePolynomialSize] = {
-    {1, 0, 0, 0, 0, 0},   {1, 1, 0, 0, 0, 0},   {1, 2, 1, 0, 0, 0},
-    {1, 3, 3, 1, 0, 0},   {1, 4, 6, 4, 1, 0},   {1, 5, 10, 10, 5, 1},
+    {1, 0, 0, 0, 0, 0}, {1, 1, 0, 0, 0, 0}, {1, 2, 1, 0, 0, 0},
+    {1, 3, 3, 1, 0, 0}, {1, 4, 6, 4, 1, 0}, {1, 5, 10, 10, 5, 1},
 };
 
 namespace {
@@ -91,8 +91,7 @@ void IntervalTransform(const double p[kRangePolynomialSize], double a, double b,
   if (p4 != 0.0) {
     c[0] = ((p4 * a + p3) * a + p2) * a2 + 1.0;
     c[1] = ((3.0 * b + a) * p3 + 4.0 * p4 * a * b) * a2 + 2.0 * p2 * (a * b + a2) + 4.0;
-    c[2] = 6.0 + p2 * (a2 + 4.0 * a * b + b2) + 3.0 * p3 * a * b * (a + b) +
-           6.0 * p4 * a2 * b2;
+    c[2] = 6.0 + p2 * (a2 + 4.0 * a * b + b2) + 3.0 * p3 * a * b * (a + b) + 6.0 * p4 * a2 * b2;
     c[3] = ((3.0 * a + b) * p3 + 4.0 * p4 * a * b) * b2 + 2.0 * p2 * (b2 + a * b) + 4.0;
     c[4] = ((p4 * b + p3) * b + p2) * b2 + 1.0;
     c[5] = 0.0;
@@ -146,11 +145,9 @@ int32_t IsolateRoot(const double p[kRangePolynomialSize], double a, double b, do
     const double e4 = e2 * e2;
     const double e5 = e4 * e;
     const double lower = q[0] - std::fabs(q[1]) * e + std::fmin(q[2] * e2, 0.0) -
-                         std::fabs(q[3]) * e3 + std::fmin(q[4] * e4, 0.0) -
-                         std::fabs(q[5]) * e5;
+                         std::fabs(q[3]) * e3 + std::fmin(q[4] * e4, 0.0) - std::fabs(q[5]) * e5;
     const double upper = q[0] + std::fabs(q[1]) * e + std::fmax(q[2] * e2, 0.0) +
-                         std::fabs(q[3]) * e3 + std::fmax(q[4] * e4, 0.0) +
-                         std::fabs(q[5]) * e5;
+                         std::fabs(q[3]) * e3 + std::fmax(q[4] * e4, 0.0) + std::fabs(q[5]) * e5;
     if (!(lower <= 0.0 && upper >= 0.0)) return 0;
     if (std::fabs(q[0]) < 1e-6 || w < 1e-4) {
       *lo = a;

@@ -13,8 +13,7 @@ constexpr int32_t kInverseMaxSteps = 20;
 
 }  // namespace
 
-void BuildRadialTable(RadialTable& table, double k1, double k2, double k3,
-                      double requestedRadius) {
+void BuildRadialTable(RadialTable& table, double k1, double k2, double k3, double requestedRadius) {
   table.k1 = k1;
   table.k2 = k2;
   table.k3 = k3;

@@ -17,8 +17,7 @@
 // evenly over the range, cut at the first sample where f no longer increases.
 // Allocates with new[]; if an allocation throws, the exception propagates and whatever
 // arrays were already allocated belong to `table`, so ReleaseRadialTable frees them.
-void BuildRadialTable(RadialTable& table, double k1, double k2, double k3,
-                      double requestedRadius);
+void BuildRadialTable(RadialTable& table, double k1, double k2, double k3, double requestedRadius);
 
 // Returns the forward factor 1 + k1 x + k2 x sqrt(x) + k3 x^2 at the squared radius x
 // (without a square root when k2 is 0; NaN for x < 0 when k2 is not 0). When inRange is

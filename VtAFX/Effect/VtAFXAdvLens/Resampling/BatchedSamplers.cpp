@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "Resampling/CpuFeatures.h"
-#include "Resampling/PixelPacket.h"
 #include "Resampling/SamplerTargets.h"
 
 namespace {
@@ -12,19 +11,20 @@ namespace {
 // could round past the edge, so such worlds are not read at all.
 constexpr int32_t kMaxSize = 1 << 24;
 
-bool HasPixels(const SampleSource& source) {
-  return source.pixels != nullptr && source.width > 0 && source.height > 0 &&
-         source.width <= kMaxSize && source.height <= kMaxSize;
-}
-
 // True when every byte offset of a pixel inside the world fits in 32 bits, the width of the
-// vector offsets; worlds beyond 2 GiB are addressed pixel by pixel in 64 bits instead.
+// vector offsets. The row callbacks refuse larger worlds before they sample, so the samplers
+// need no second way of addressing; here such a world is simply not read.
 bool OffsetsFitIn32Bits(const SampleSource& source) {
   const int64_t rows = static_cast<int64_t>(source.height - 1) * source.rowBytes;
   const int64_t low = rows < 0 ? rows : 0;
-  const int64_t high = static_cast<int64_t>(source.width - 1) * source.bytesPerPixel +
-                       (rows > 0 ? rows : 0);
+  const int64_t high =
+      static_cast<int64_t>(source.width - 1) * source.bytesPerPixel + (rows > 0 ? rows : 0);
   return low >= INT32_MIN && high <= INT32_MAX;
+}
+
+bool HasPixels(const SampleSource& source) {
+  return source.pixels != nullptr && source.width > 0 && source.height > 0 &&
+         source.width <= kMaxSize && source.height <= kMaxSize && OffsetsFitIn32Bits(source);
 }
 
 const SamplerTable& TableFor(uint32_t cpuFeatures) {
@@ -47,15 +47,14 @@ void SampleNow(SamplerFamily family, const SampleSource& source, const PointPack
 
 }  // namespace
 
-RunShape PrepareRun(const SampleSource& source, const PointPacket& positions, void* out) {
-  const int32_t count = positions.x.count;
-  const int32_t n = count < 0 ? 0 : count > kPacketCapacity ? kPacketCapacity : count;
-  if (out == nullptr || n == 0) return {0, false};
+int32_t PrepareRun(const SampleSource& source, const PointPacket& positions, void* out) {
+  const int32_t n = ClampPacketCount(positions.x.count);
+  if (out == nullptr || n == 0) return 0;
   if (!HasPixels(source)) {
     std::memset(out, 0, static_cast<size_t>(n) * static_cast<size_t>(source.bytesPerPixel));
-    return {0, false};
+    return 0;
   }
-  return {n, !OffsetsFitIn32Bits(source)};
+  return n;
 }
 
 BatchedSampler SelectBatchedSampler(SamplerFamily family, int32_t bitsPerChannel,

@@ -12,7 +12,8 @@
 //    all channels as any position beyond the filter's reach does. For every other position
 //    this changes nothing.
 //  - A source with no pixels (null, width or height below 1, or above 2^24, where the last
-//    column and row are no longer exact as floats) gives n transparent pixels;
+//    column and row are no longer exact as floats, or a pixel more than 2 GiB from pixel
+//    (0, 0), beyond the samplers' 32-bit offsets) gives n transparent pixels;
 //    one whose `bitsPerChannel` and `bytesPerPixel` are not one of the three formats
 //    gives nothing, since it has no pixel size to write by.
 //  - Pure functions: any number may run at once; only stack memory is used.
@@ -27,8 +28,7 @@
 
 // One of the batched samplers: resamples the run `positions` (input grid) into the pixels
 // at `out`.
-typedef void (*BatchedSampler)(const SampleSource& source, const PointPacket& positions,
-                               void* out);
+typedef void (*BatchedSampler)(const SampleSource& source, const PointPacket& positions, void* out);
 
 enum class SamplerFamily { Nearest, Bilinear, Kernel };
 
@@ -57,7 +57,7 @@ void SampleBilinear(const SampleSource& source, const PointPacket& positions, vo
 // (1/64 pixel, rounded down) read from `weights`, taps outside the world dropped and the
 // rest renormalised, the result clamped to 0..colourMax (red, green, blue) and 0..alphaMax
 // (alpha), 8 and 16 bits rounded ties to even first. A position whose taps all lie outside
-// is 0. The table must hold phases * phases blocks of `blockStride` floats; a source with
-// no table, negative taps or more taps than a block holds samples with no taps at all
-// (every pixel 0), as does one with `tapsX` = `tapsY` = 0.
+// is 0. A source with no table, a `blockStride` other than the table's, more than its 64
+// phases, negative taps or more taps than a block holds samples with no taps at all (every
+// pixel 0), as does one with `tapsX` = `tapsY` = 0.
 void SampleKernel(const SampleSource& source, const PointPacket& positions, void* out);

@@ -23,8 +23,8 @@ constexpr uint32_t kCpuid7EbxAvx512F = 1u << 16;
 // XCR0: the state components the operating system saves on a context switch. A processor
 // feature whose registers the OS does not save must not be used, or another thread's values
 // leak into ours.
-constexpr uint64_t kXcr0SseAvx = 0x6;          // XMM and the upper halves of YMM
-constexpr uint64_t kXcr0Avx512 = 0xE0;         // opmask, upper ZMM0-15, ZMM16-31
+constexpr uint64_t kXcr0SseAvx = 0x6;   // XMM and the upper halves of YMM
+constexpr uint64_t kXcr0Avx512 = 0xE0;  // opmask, upper ZMM0-15, ZMM16-31
 
 struct CpuidRegisters {
   uint32_t eax = 0, ebx = 0, ecx = 0, edx = 0;

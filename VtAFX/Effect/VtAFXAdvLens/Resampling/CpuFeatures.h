@@ -1,5 +1,5 @@
-// The processor features the packet operations may use beyond SSE2, detected once per
-// process and read by every operation that has a faster path.
+// The processor features the samplers and the lens mapping may use beyond SSE2, detected
+// once per process and read when a frame chooses its paths.
 #pragma once
 
 #include <cstdint>
@@ -23,8 +23,8 @@ uint32_t QueryCpuFeatures();
 // path, which gives the same results).
 void DetectCpuFeatures();
 
-// The process-wide feature word: 0 until DetectCpuFeatures has run. The one place the
-// packet operations ask which path to take.
+// The process-wide feature word: 0 until DetectCpuFeatures has run. The one place a frame
+// asks which paths to take.
 uint32_t CpuFeatures();
 
 // For tests and benchmarks only, never called by the effect: replaces the feature word with

@@ -43,28 +43,31 @@ struct KernelShape {
 };
 
 constexpr KernelShape kLanczos2Shape{kLanczos2Taps, kLanczos2TapOffset, kLanczos2BlockStride,
-                                     2.0, Lanczos2, true};
+                                     2.0,           Lanczos2,           true};
 constexpr KernelShape kLanczos3Shape{kLanczos3Taps, kLanczos3TapOffset, kLanczos3BlockStride,
-                                     3.0, Lanczos3, true};
+                                     3.0,           Lanczos3,           true};
 constexpr KernelShape kMitchellShape{kMitchellTaps, kMitchellTapOffset, kMitchellBlockStride,
-                                     2.0, Mitchell, false};
+                                     2.0,           Mitchell,           false};
 
 // Distance, in pixels, between tap `tap` and a position `phase` / 64 past its pixel.
 double TapDistance(int32_t tap, int32_t tapOffset, int32_t phase) {
   return std::abs(kKernelPhases * (tap - tapOffset) - phase) * kPhaseStep;
 }
 
-// Allocates and fills one table; null if the allocation fails.
-float* BuildTable(const KernelShape& shape, KernelSineFunction sine) {
+// Allocates and fills one table; null if an allocation fails.
+FilterKernelTable* BuildTable(const KernelShape& shape, KernelSineFunction sine) {
   const int32_t floats = KernelTableFloats(shape.blockStride);
-  float* table = new (std::nothrow) float[static_cast<size_t>(floats)];
+  std::unique_ptr<FilterKernelTable> table(new (std::nothrow) FilterKernelTable{});
   if (!table) return nullptr;
+  table->blockStride = shape.blockStride;
+  table->blocks.reset(new (std::nothrow) float[static_cast<size_t>(floats)]);
+  if (!table->blocks) return nullptr;
   if (shape.zeroFill) {
-    for (int32_t k = 0; k < floats; ++k) table[k] = 0.0f;
+    for (int32_t k = 0; k < floats; ++k) table->blocks[k] = 0.0f;
   }
   const int32_t taps = shape.taps;
   double weight[kLanczos3Taps * kLanczos3Taps];
-  float* block = table;
+  float* block = table->blocks.get();
   for (int32_t ky = 0; ky < kKernelPhases; ++ky) {
     for (int32_t kx = 0; kx < kKernelPhases; ++kx) {
       double sum = 0.0;
@@ -89,7 +92,7 @@ float* BuildTable(const KernelShape& shape, KernelSineFunction sine) {
       block += shape.blockStride;
     }
   }
-  return table;
+  return table.release();
 }
 
 FilterKernelTables gFilterKernelTables = {nullptr, nullptr, nullptr, 0};
@@ -105,9 +108,9 @@ void BuildFilterKernelTableSet(FilterKernelTables& tables, KernelSineFunction si
 }
 
 void ReleaseFilterKernelTableSet(FilterKernelTables& tables) {
-  delete[] tables.lanczos2;
-  delete[] tables.lanczos3;
-  delete[] tables.mitchell;
+  delete tables.lanczos2;
+  delete tables.lanczos3;
+  delete tables.mitchell;
   tables = FilterKernelTables{nullptr, nullptr, nullptr, 0};
 }
 

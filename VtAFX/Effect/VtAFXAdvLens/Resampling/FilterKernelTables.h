@@ -4,11 +4,7 @@
 #pragma once
 
 #include <cstdint>
-
-// One table: a flat array of floats, 64 x 64 phase blocks (vertical phase major), each block
-// holding taps x taps weights row by row, `stride` floats apart. Pointers to tables are the
-// `weights` the kernel sampler reads.
-typedef float FilterKernelTable;
+#include <memory>
 
 // Sine used to evaluate the Lanczos kernels. The effect passes the host's ANSI `sin`, whose
 // signature this is: the host's correctly rounded sine makes the tables identical on every
@@ -29,6 +25,15 @@ constexpr int32_t kMitchellTaps = 4, kMitchellTapOffset = 1, kMitchellBlockStrid
 constexpr int32_t KernelTableFloats(int32_t blockStride) {
   return kKernelPhases * kKernelPhases * blockStride;
 }
+
+// One filter's weights, laid out as the kernel sampler reads them: 64 x 64 phase blocks,
+// vertical phase major, each holding taps x taps weights row by row and `blockStride`
+// floats long, so block (phaseY, phaseX) starts at float (64 * phaseY + phaseX) *
+// blockStride.
+struct FilterKernelTable {
+  int32_t blockStride;
+  std::unique_ptr<float[]> blocks;  // KernelTableFloats(blockStride) floats
+};
 
 // A set of the three tables. Each pointer is null until its table is complete; `built` is 1
 // once all three exist, 0 otherwise.

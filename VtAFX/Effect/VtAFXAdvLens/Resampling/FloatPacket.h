@@ -1,22 +1,11 @@
-// Fixed-capacity runs of up to 64 floats and the element-wise operations the render does on
-// them, four floats per SSE instruction, eight per step.
+// Fixed-capacity runs of up to 64 floats, the unit the render maps and samples in, and the
+// few operations the row callbacks do on them.
 //
-// Rules every element-wise operation keeps:
+// Rules every operation keeps:
 //  - It works in steps of 8 elements while the step's first index is below the count, so
 //    the elements from the count up to the next multiple of 8 are computed too and hold
 //    meaningless values; they are never results. (A count above 64 is treated as 64, one
 //    below 0 as 0, so no operation leaves the slots.)
-//  - A result packet's count is the smallest count of the packet operands; an in-place
-//    operation lowers its own count to the smaller of the two; one with only scalar
-//    operands keeps its count.
-//  - Minimum and maximum return their second operand when a comparison involves a NaN, and
-//    the packet element is always that second operand: a NaN passes through Clamp and its
-//    relatives unchanged. Comparisons with a NaN are false, so masks are 0.0 there.
-//  - Masks are floats: 1.0 where the condition holds, 0.0 elsewhere.
-//  - A result packet may be one of the operands.
-// Operations marked "two paths" use SSE4.1 where CpuFeatures() has kCpuFeatureSse41, else an
-// SSE2 emulation; the two agree bit for bit on every element of magnitude below 2^31 except
-// that the emulation may give +0.0 where SSE4.1 gives -0.0.
 #pragma once
 
 #include <cstdint>
@@ -69,77 +58,3 @@ FloatPacket& Ramp(FloatPacket& a, float start, float step);
 
 // a = a - s.
 FloatPacket& SubtractScalarInPlace(FloatPacket& a, float s);
-
-// a = a * b.
-FloatPacket& MultiplyInPlace(FloatPacket& a, const FloatPacket& b);
-
-// a = a + b.
-FloatPacket& AddInPlace(FloatPacket& a, const FloatPacket& b);
-
-// result = (b - a) * t + a.
-FloatPacket& Lerp(FloatPacket& result, const FloatPacket& a, const FloatPacket& b,
-                  const FloatPacket& t);
-
-// result = min(hi, max(lo, a)).
-FloatPacket& Clamp(FloatPacket& result, float lo, const FloatPacket& a, float hi);
-
-// result = min(hi, max(lo, a + s)).
-FloatPacket& ClampSum(FloatPacket& result, float lo, const FloatPacket& a, float s, float hi);
-
-// v = a + s; result = min(hi, max(lo, v)); mask = 1.0 where lo <= v <= hi. Both results get
-// a's count.
-void ClampSumWithMask(FloatPacket& result, FloatPacket& mask, float lo, const FloatPacket& a,
-                      float s, float hi);
-
-// result = 1.0 where lo <= a <= hi (both ends included), else 0.0.
-FloatPacket& RangeMask(FloatPacket& result, float lo, const FloatPacket& a, float hi);
-
-// result = a where lo <= a <= hi, else `replacement` (so also where a is NaN).
-FloatPacket& ReplaceOutsideRange(FloatPacket& result, float lo, const FloatPacket& a, float hi,
-                                 float replacement);
-
-// result = a rounded to a whole number, ties to even. Two paths.
-FloatPacket& RoundNearest(FloatPacket& result, const FloatPacket& a);
-
-// whole = floor(a), fraction = a - whole. Both get a's count. Two paths.
-void SplitFloor(FloatPacket& fraction, FloatPacket& whole, const FloatPacket& a);
-
-// phase = floor((a - floor(a)) * s), start = floor(a) + t. Both get a's count. Two paths.
-void SplitPhase(FloatPacket& phase, FloatPacket& start, const FloatPacket& a, float s, float t);
-
-// result = a * b + c, rounded after the multiplication and after the addition.
-FloatPacket& MultiplyAdd(FloatPacket& result, const FloatPacket& a, const FloatPacket& b,
-                         const FloatPacket& c);
-
-// result = s * a + t * b.
-FloatPacket& LinearCombination(FloatPacket& result, float s, const FloatPacket& a, float t,
-                               const FloatPacket& b);
-
-// result = min(hi, max(lo, a * b)).
-FloatPacket& ClampProduct(FloatPacket& result, float lo, const FloatPacket& a,
-                          const FloatPacket& b, float hi);
-
-// result = (a * b) * c.
-FloatPacket& TripleProduct(FloatPacket& result, const FloatPacket& a, const FloatPacket& b,
-                           const FloatPacket& c);
-
-// result = a * b rounded to a whole number, ties to even. Two paths.
-FloatPacket& RoundProduct(FloatPacket& result, const FloatPacket& a, const FloatPacket& b);
-
-// result = min(hi, max(lo, a * b rounded to a whole number, ties to even)). Two paths.
-FloatPacket& ClampRoundProduct(FloatPacket& result, float lo, const FloatPacket& a,
-                               const FloatPacket& b, float hi);
-
-// result = 1 / (a + c), c = 1.0 where a is exactly 0.0, else 0.0: the reciprocal, or 1 where
-// a is zero.
-FloatPacket& SafeReciprocal(FloatPacket& result, const FloatPacket& a);
-
-// Element i = table[a[i] truncated toward zero]; result count = a's count. Reads exactly
-// count table entries, so every index below the count must lie inside the table.
-FloatPacket& Gather(FloatPacket& result, const float* table, const FloatPacket& a);
-
-// offsets[i] = trunc(x[i]) * pixelStride + trunc(y[i]) * rowStride in 32-bit arithmetic
-// (wrapping), for the x packet's count. `offsets` must hold 64 entries: the SSE4.1 path
-// writes whole steps of 8. Two paths.
-void PixelOffsets(int32_t* offsets, const PointPacket& points, int32_t rowStride,
-                  int32_t pixelStride);

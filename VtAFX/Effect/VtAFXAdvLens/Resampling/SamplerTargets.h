@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "Resampling/BatchedSamplers.h"
+#include "Resampling/FilterKernelTables.h"
 
 // Everything between VTAFX_TARGET_BEGIN("isa") and VTAFX_TARGET_END is compiled for that
 // instruction set, and only that stretch: the module as a whole still runs on any x86-64.
@@ -35,21 +36,10 @@ extern const SamplerTable kSse41Samplers;
 extern const SamplerTable kAvx2Samplers;
 extern const SamplerTable kAvx512Samplers;
 
-// What a body needs to know before it samples a run.
-struct RunShape {
-  int32_t count;     // pixels to sample; 0 when there is nothing (more) to do
-  bool farOffsets;   // the world is too large for 32-bit byte offsets
-};
-
-// The checks every body starts with, for a source of `bits` per channel whose format the
-// caller has checked: nothing to write (no output, empty run) gives count 0; a source
-// without pixels has its run written transparent here and also gives count 0.
-RunShape PrepareRun(const SampleSource& source, const PointPacket& positions, void* out);
-
-// Positions farther out than this, and NaN, are replaced by it: it is the failed-mapping
-// marker, far outside any world, and it keeps every rounding, floor and pixel offset below
-// 2^31, where the conversions of every target agree.
-constexpr float kFarOutside = kUnmappedPosition;
+// The checks every body starts with, for a source whose format the caller has checked:
+// returns the number of pixels to sample, 0 when there is nothing to write (no output, an
+// empty run) and when the source has no pixels, whose run it writes transparent here.
+int32_t PrepareRun(const SampleSource& source, const PointPacket& positions, void* out);
 
 // A kernel footprint larger than this is not a table of ours.
 constexpr int32_t kMaxTaps = 16;

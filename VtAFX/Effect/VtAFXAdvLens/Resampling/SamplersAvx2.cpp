@@ -1,12 +1,10 @@
 // The batched samplers on AVX2: eight pixels per vector, integer pixels and table weights
 // gathered by the processor.
-#include <immintrin.h>
-
 #include <cstdint>
 #include <cstring>
+#include <immintrin.h>
 #include <type_traits>
 
-#include "Resampling/PixelPacket.h"
 #include "Resampling/SamplerTargets.h"
 
 VTAFX_TARGET_BEGIN("avx2")
@@ -43,6 +41,9 @@ inline Vec ZeroMask(Vec v) {
 inline Vec KeepInRange(Vec lo, Vec v, Vec hi, Vec replacement) {
   return _mm256_blendv_ps(replacement, v, InRange(lo, v, hi));
 }
+inline bool AllInRange(Vec lo, Vec v, Vec hi) {
+  return _mm256_movemask_ps(InRange(lo, v, hi)) == 0xFF;
+}
 
 inline Vec Nearest(Vec v) {
   return _mm256_round_ps(v, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
@@ -55,12 +56,14 @@ inline Vec Floor(Vec v) {
 
 inline IVec Truncate(Vec v) { return _mm256_cvttps_epi32(v); }
 inline Vec ToFloat(IVec v) { return _mm256_cvtepi32_ps(v); }
+inline IVec AsInt(Vec v) { return _mm256_castps_si256(v); }
 inline IVec AddInt(IVec a, IVec b) { return _mm256_add_epi32(a, b); }
 inline IVec MulInt(IVec a, IVec b) { return _mm256_mullo_epi32(a, b); }
 inline IVec AndInt(IVec a, IVec b) { return _mm256_and_si256(a, b); }
 inline IVec OrInt(IVec a, IVec b) { return _mm256_or_si256(a, b); }
 inline IVec KeepWhere(IVec v, Vec mask) {
-  return _mm256_and_si256(v, _mm256_castps_si256(_mm256_cmp_ps(mask, _mm256_setzero_ps(), _CMP_NEQ_OQ)));
+  return _mm256_and_si256(
+      v, _mm256_castps_si256(_mm256_cmp_ps(mask, _mm256_setzero_ps(), _CMP_NEQ_OQ)));
 }
 template <int kBits>
 IVec ShiftRight(IVec v) {
@@ -80,12 +83,15 @@ inline IVec GatherWords(const uint8_t* base, IVec offsets) {
 inline void GatherWordPairs(const uint8_t* base, IVec offsets, IVec& first, IVec& second) {
   const long long* at = reinterpret_cast<const long long*>(base);
   const Vec a = _mm256_castsi256_ps(_mm256_i32gather_epi64(at, _mm256_castsi256_si128(offsets), 1));
-  const Vec b = _mm256_castsi256_ps(_mm256_i32gather_epi64(at, _mm256_extracti128_si256(offsets, 1), 1));
+  const Vec b =
+      _mm256_castsi256_ps(_mm256_i32gather_epi64(at, _mm256_extracti128_si256(offsets, 1), 1));
   // Within halves the shuffles give pixels 0, 1, 4, 5 | 2, 3, 6, 7; the permute orders them.
-  first = _mm256_permute4x64_epi64(_mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0))),
-                                   _MM_SHUFFLE(3, 1, 2, 0));
-  second = _mm256_permute4x64_epi64(_mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1))),
-                                    _MM_SHUFFLE(3, 1, 2, 0));
+  first = _mm256_permute4x64_epi64(
+      _mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0))),
+      _MM_SHUFFLE(3, 1, 2, 0));
+  second = _mm256_permute4x64_epi64(
+      _mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1))),
+      _MM_SHUFFLE(3, 1, 2, 0));
 }
 inline Vec GatherFloats(const float* table, IVec index) {
   return _mm256_i32gather_ps(table, index, 4);
@@ -115,9 +121,11 @@ inline void StoreQuads(uint8_t* out, int32_t count, const Vec channels[4]) {
   Vec pixels[4] = {channels[0], channels[1], channels[2], channels[3]};
   TransposeHalves(pixels);
   for (int32_t j = 0; j < 4; ++j) {
-    if (j < count) _mm_storeu_ps(reinterpret_cast<float*>(out + 16 * j), _mm256_castps256_ps128(pixels[j]));
+    if (j < count)
+      _mm_storeu_ps(reinterpret_cast<float*>(out + 16 * j), _mm256_castps256_ps128(pixels[j]));
     if (j + 4 < count) {
-      _mm_storeu_ps(reinterpret_cast<float*>(out + 16 * (j + 4)), _mm256_extractf128_ps(pixels[j], 1));
+      _mm_storeu_ps(reinterpret_cast<float*>(out + 16 * (j + 4)),
+                    _mm256_extractf128_ps(pixels[j], 1));
     }
   }
 }

@@ -1,5 +1,4 @@
-// The batched samplers on AVX-512F: sixteen pixels per vector, integer pixels and table
-// weights gathered by the processor.
+// The batched samplers on AVX-512F: sixteen pixels per vector.
 // GCC 12's own AVX-512 header seeds its "undefined" vectors with themselves, which its
 // uninitialised-value warnings then report in every caller (GCC bug 105593).
 #if defined(__GNUC__) && !defined(__clang__)
@@ -16,7 +15,6 @@
 #include <cstring>
 #include <type_traits>
 
-#include "Resampling/PixelPacket.h"
 #include "Resampling/SamplerTargets.h"
 
 VTAFX_TARGET_BEGIN("avx512f")
@@ -55,6 +53,7 @@ inline Vec ZeroMask(Vec v) {
 inline Vec KeepInRange(Vec lo, Vec v, Vec hi, Vec replacement) {
   return _mm512_mask_mov_ps(replacement, InRange(lo, v, hi), v);
 }
+inline bool AllInRange(Vec lo, Vec v, Vec hi) { return InRange(lo, v, hi) == 0xFFFF; }
 
 inline Vec Nearest(Vec v) {
   return _mm512_roundscale_ps(v, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
@@ -67,6 +66,7 @@ inline Vec Floor(Vec v) {
 
 inline IVec Truncate(Vec v) { return _mm512_cvttps_epi32(v); }
 inline Vec ToFloat(IVec v) { return _mm512_cvtepi32_ps(v); }
+inline IVec AsInt(Vec v) { return _mm512_castps_si512(v); }
 inline IVec AddInt(IVec a, IVec b) { return _mm512_add_epi32(a, b); }
 inline IVec MulInt(IVec a, IVec b) { return _mm512_mullo_epi32(a, b); }
 inline IVec AndInt(IVec a, IVec b) { return _mm512_and_si512(a, b); }
@@ -83,20 +83,50 @@ IVec ShiftLeft(IVec v) {
   return _mm512_slli_epi32(v, kBits);
 }
 
-// Each lane reads the 32-bit word at its own offset: the bytes the pixel-by-pixel reads
-// take, no others.
-inline IVec GatherWords(const uint8_t* base, IVec offsets) {
-  return _mm512_i32gather_epi32(offsets, base, 1);
+// Lanes are read one load each rather than by the gather instructions: on the processors
+// measured (AMD Zen 4) sixteen plain loads run in a third less time than one gather, which
+// waits for all of its reads at once. Each lane reads exactly the bytes a pixel-by-pixel
+// loop would.
+inline int32_t Word(const uint8_t* p) {
+  int32_t w;
+  std::memcpy(&w, p, sizeof w);
+  return w;
 }
-// Each lane pair reads the 64 bits of one pixel, as the pixel-by-pixel reads do.
+inline __m128i WordQuarter(const uint8_t* base, const int32_t* at) {
+  return _mm_setr_epi32(Word(base + at[0]), Word(base + at[1]), Word(base + at[2]),
+                        Word(base + at[3]));
+}
+inline __m128i PairQuarter(const uint8_t* a, const uint8_t* b) {
+  return _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(a)),
+                            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b)));
+}
+inline IVec Quarters(__m128i q0, __m128i q1, __m128i q2, __m128i q3) {
+  const __m256i low = _mm256_inserti128_si256(_mm256_castsi128_si256(q0), q1, 1);
+  const __m256i high = _mm256_inserti128_si256(_mm256_castsi128_si256(q2), q3, 1);
+  return _mm512_inserti64x4(_mm512_castsi256_si512(low), high, 1);
+}
+
+// The 32-bit word at each byte offset from base.
+inline IVec GatherWords(const uint8_t* base, IVec offsets) {
+  int32_t at[16];
+  StoreInt(at, offsets);
+  return Quarters(WordQuarter(base, at), WordQuarter(base, at + 4), WordQuarter(base, at + 8),
+                  WordQuarter(base, at + 12));
+}
+// The two 32-bit words at each byte offset from base, first and second apart.
 inline void GatherWordPairs(const uint8_t* base, IVec offsets, IVec& first, IVec& second) {
-  const IVec a = _mm512_i32gather_epi64(_mm512_castsi512_si256(offsets), base, 1);
-  const IVec b = _mm512_i32gather_epi64(_mm512_extracti64x4_epi64(offsets, 1), base, 1);
+  int32_t at[16];
+  StoreInt(at, offsets);
+  __m128i q[8];
+  for (int32_t j = 0; j < 8; ++j) q[j] = PairQuarter(base + at[2 * j], base + at[2 * j + 1]);
+  const IVec a = Quarters(q[0], q[1], q[2], q[3]), b = Quarters(q[4], q[5], q[6], q[7]);
   first = _mm512_permutex2var_epi32(
       a, _mm512_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30), b);
   second = _mm512_permutex2var_epi32(
       a, _mm512_setr_epi32(1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 21, 23, 25, 27, 29, 31), b);
 }
+// The weights stay a gather: in the kernel sampler its wait hides behind the taps'
+// arithmetic.
 inline Vec GatherFloats(const float* table, IVec index) {
   return _mm512_i32gather_ps(index, table, 4);
 }
@@ -146,8 +176,10 @@ inline void StoreWordPairs(uint8_t* out, int32_t count, IVec low, IVec high) {
   // Interleaving works within quarters: pixels 0, 1 | 4, 5 | 8, 9 | 12, 13 and
   // 2, 3 | 6, 7 | 10, 11 | 14, 15; the permutes put the quarters in order.
   const IVec even = _mm512_unpacklo_epi32(low, high), odd = _mm512_unpackhi_epi32(low, high);
-  const IVec first = _mm512_permutex2var_epi64(even, _mm512_setr_epi64(0, 1, 8, 9, 2, 3, 10, 11), odd);
-  const IVec second = _mm512_permutex2var_epi64(even, _mm512_setr_epi64(4, 5, 12, 13, 6, 7, 14, 15), odd);
+  const IVec first =
+      _mm512_permutex2var_epi64(even, _mm512_setr_epi64(0, 1, 8, 9, 2, 3, 10, 11), odd);
+  const IVec second =
+      _mm512_permutex2var_epi64(even, _mm512_setr_epi64(4, 5, 12, 13, 6, 7, 14, 15), odd);
   _mm512_mask_storeu_epi64(out, static_cast<__mmask8>(FirstLanes(count)), first);
   _mm512_mask_storeu_epi64(out + 64, static_cast<__mmask8>(FirstLanes(count - 8)), second);
 }

@@ -1,12 +1,10 @@
 // The batched samplers on SSE2 alone, which every x86-64 has: rounding and floor by
 // conversion to int32 and back (exact below 2^31, which the positions never reach).
-#include <emmintrin.h>
-
 #include <cstdint>
 #include <cstring>
+#include <emmintrin.h>
 #include <type_traits>
 
-#include "Resampling/PixelPacket.h"
 #include "Resampling/SamplerTargets.h"
 
 namespace {

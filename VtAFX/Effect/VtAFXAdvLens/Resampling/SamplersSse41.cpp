@@ -1,12 +1,10 @@
 // The batched samplers with SSE4.1's rounding instructions and packed 32-bit multiply.
-#include <emmintrin.h>
-#include <smmintrin.h>
-
 #include <cstdint>
 #include <cstring>
+#include <emmintrin.h>
+#include <smmintrin.h>
 #include <type_traits>
 
-#include "Resampling/PixelPacket.h"
 #include "Resampling/SamplerTargets.h"
 
 VTAFX_TARGET_BEGIN("sse4.1")
