@@ -46,8 +46,8 @@ int Run(const CommandDef& command, const std::vector<std::string>& args) {
 
 int Dispatch(const std::string& command, const std::vector<std::string>& args) {
   if (command == "--version") {
-    std::printf("vtlens %d.%d.%d, with %s\n", kEffectMajorVersion, kEffectMinorVersion, kEffectBugVersion,
-                kEffectName);
+    std::printf("vtlens %d.%d.%d, with %s\n", kEffectMajorVersion, kEffectMinorVersion,
+                kEffectBugVersion, kEffectName);
     return 0;
   }
   if (command == "help" || command == "--help" || command == "-h") {
