@@ -33,9 +33,16 @@ bool MatchesLayer(const World& world, const Image& layer) {
 }  // namespace
 
 RenderResult EffectInstance::Render(const RenderRequest& request) const {
+  RenderResult result;
+  Render(request, result);
+  return result;
+}
+
+void EffectInstance::Render(const RenderRequest& request, RenderResult& result) const {
   if (request.layer == nullptr) throw std::invalid_argument("Render needs a layer");
   const Image& layer = *request.layer;
-  RenderResult result;
+  Image storage = std::move(result.output);
+  result = RenderResult{};
   CallScope scope(*host_, request.options);
   scope.instance = this;
   scope.layer = &layer;
@@ -82,7 +89,8 @@ RenderResult EffectInstance::Render(const RenderRequest& request) const {
 
   if (scope.output != nullptr) {
     result.outputCheckedOut = true;
-    result.output = WorldToImage(*scope.output);
+    result.output = std::move(storage);
+    CopyWorldToImage(*scope.output, result.output);
     result.outputPaddingIntact = PaddingIntact(*scope.output, PaddingByte());
   }
   for (const auto& handed : scope.layerPixels) {
@@ -97,7 +105,6 @@ RenderResult EffectInstance::Render(const RenderRequest& request) const {
   result.effectRef = scope.inData.effect_ref;
   result.samples = std::move(scope.samples);
   host_->totals_.framesRendered.fetch_add(1);
-  return result;
 }
 
 }  // namespace harness

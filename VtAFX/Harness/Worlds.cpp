@@ -34,7 +34,7 @@ Image MakeImage(int32_t width, int32_t height, Depth depth) {
 }
 
 std::unique_ptr<World> MakeWorld(int32_t width, int32_t height, Depth depth, int32_t padding,
-                                 uint8_t fill, uint8_t paddingByte) {
+                                 uint8_t fill, uint8_t paddingByte, WorldMemory* memory) {
   std::unique_ptr<World> w(new World);
   width = std::max(width, 0);
   height = std::max(height, 0);
@@ -44,7 +44,12 @@ std::unique_ptr<World> MakeWorld(int32_t width, int32_t height, Depth depth, int
   const size_t rowPixels = size_t(width) * pixel;
   w->size = height > 0 ? (size_t(height) - 1) * rowbytes + rowPixels : 0;
   // A world without pixels still gets an address, as the host never hands out null data.
-  w->bytes.reset(new uint8_t[std::max<size_t>(w->size, 1)]);
+  if (memory != nullptr) {
+    w->bytes = memory->Take(w->size);
+    w->memory = memory;
+  } else {
+    w->bytes.reset(new uint8_t[std::max<size_t>(w->size, 1)]);
+  }
   for (int32_t y = 0; y < height; ++y) {
     uint8_t* row = w->bytes.get() + size_t(y) * rowbytes;
     std::memset(row, fill, rowPixels);
@@ -79,17 +84,26 @@ void CopyImageToWorld(const Image& image, World& world) {
 }
 
 Image WorldToImage(const World& world) {
+  Image image;
+  CopyWorldToImage(world, image);
+  return image;
+}
+
+void CopyWorldToImage(const World& world, Image& image) {
   const PF_EffectWorld& w = world.world;
-  Image image = MakeImage(w.width, w.height, world.depth);
+  image.width = std::max(w.width, 0);
+  image.height = std::max(w.height, 0);
+  image.depth = world.depth;
   image.originX = w.origin_x;
   image.originY = w.origin_y;
-  const size_t rowPixels = size_t(w.width) * size_t(PixelBytes(world.depth));
+  const size_t rowPixels = size_t(image.width) * size_t(PixelBytes(world.depth));
+  // Every byte is written below, so storage the image already has needs no clearing.
+  image.pixels.resize(size_t(image.height) * rowPixels);
   // An image of width 0 has no pixel storage at all: memcpy must not see its null pointer.
-  for (int32_t y = 0; rowPixels > 0 && y < w.height; ++y) {
+  for (int32_t y = 0; rowPixels > 0 && y < image.height; ++y) {
     std::memcpy(image.pixels.data() + size_t(y) * rowPixels,
                 world.bytes.get() + size_t(y) * size_t(w.rowbytes), rowPixels);
   }
-  return image;
 }
 
 bool PaddingIntact(const World& world, uint8_t paddingByte) {
