@@ -250,8 +250,8 @@ PF_Err CheckoutOutput(PF_ProgPtr effect_ref, PF_EffectWorld** output) {
     const int64_t h = std::max<int64_t>(int64_t(r.bottom) - r.top, 0);
     if (w > PF_MAX_WORLD_WIDTH || h > PF_MAX_WORLD_HEIGHT) return PF_Err_OUT_OF_MEMORY;
     std::unique_ptr<World> world =
-        MakeWorld(int32_t(w), int32_t(h), scope->layer->depth, scope->rowPadding,
-                  scope->outputFill, kPaddingByte, scope->worldMemory);
+        MakeWorld(int32_t(w), int32_t(h), scope->layer->depth, scope->rowPadding, scope->outputFill,
+                  kPaddingByte, scope->worldMemory);
     world->world.origin_x = r.left;
     world->world.origin_y = r.top;
     scope->output = world.get();

@@ -114,8 +114,7 @@ struct World {
 // pixels `fill`, its buffer from `memory` when given. The buffer ends with the last pixel,
 // so reading past it is caught by the address sanitizer.
 std::unique_ptr<World> MakeWorld(int32_t width, int32_t height, Depth depth, int32_t padding,
-                                 uint8_t fill, uint8_t paddingByte,
-                                 WorldMemory* memory = nullptr);
+                                 uint8_t fill, uint8_t paddingByte, WorldMemory* memory = nullptr);
 
 // Fills `world` from the part of `image` that it covers (world origin in image pixels).
 void CopyImageToWorld(const Image& image, World& world);
