@@ -112,16 +112,19 @@ struct World {
 // Makes a world of `width` x `height` pixels (negative sizes count as 0) whose rows are
 // `padding` pixels longer than the width, the padding bytes holding `paddingByte` and the
 // pixels `fill`, its buffer from `memory` when given. The buffer ends with the last pixel,
-// so reading past it is caught by the address sanitizer.
+// so reading past it is caught by the address sanitizer. Here and in the copies below,
+// `pool` (when given) shares the rows out: else a large frame's copies are the
+// single-threaded part of its render.
 std::unique_ptr<World> MakeWorld(int32_t width, int32_t height, Depth depth, int32_t padding,
-                                 uint8_t fill, uint8_t paddingByte, WorldMemory* memory = nullptr);
+                                 uint8_t fill, uint8_t paddingByte, WorldMemory* memory = nullptr,
+                                 RowPool* pool = nullptr);
 
 // Fills `world` from the part of `image` that it covers (world origin in image pixels).
-void CopyImageToWorld(const Image& image, World& world);
+void CopyImageToWorld(const Image& image, World& world, RowPool* pool = nullptr);
 // The world's pixels as an image at the world's origin; the second form writes them into
 // `image`, whose storage is reused when it is large enough.
 Image WorldToImage(const World& world);
-void CopyWorldToImage(const World& world, Image& image);
+void CopyWorldToImage(const World& world, Image& image, RowPool* pool = nullptr);
 // True when every padding byte of the world's rows still holds `paddingByte`.
 bool PaddingIntact(const World& world, uint8_t paddingByte);
 
