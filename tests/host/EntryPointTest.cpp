@@ -99,8 +99,9 @@ PF_EffectWorld* gOutputWorld = nullptr;
 // defined code, and no byte read of the context (one byte, so the address sanitizer sees any
 // reach into it) or of pixels the host did not hand out.
 TEST(EntryPointFunc, UnusableRenderRecordsAndWorlds) {
-  PF_EffectWorld pixels{}, noPixels{};
-  pixels.width = pixels.height = noPixels.width = noPixels.height = 4;
+  PF_EffectWorld pixels{}, thin{}, flat{};  // one row or column, yet no pixels
+  pixels.width = pixels.height = thin.height = flat.width = 4;
+  thin.width = flat.height = 1;
   PF_Pixel somewhere{};
   pixels.data = &somewhere;
   const PF_Err damaged = PF_Err_INTERNAL_STRUCT_DAMAGED, bad = PF_Err_BAD_CALLBACK_PARAM;
@@ -113,8 +114,8 @@ TEST(EntryPointFunc, UnusableRenderRecordsAndWorlds) {
                {true, true, false, &pixels, &pixels, bad},
                {true, true, true, nullptr, &pixels, bad},
                {true, true, true, &pixels, nullptr, bad},
-               {true, true, true, &noPixels, &pixels, bad},
-               {true, true, true, &pixels, &noPixels, bad}};
+               {true, true, true, &thin, &pixels, bad},
+               {true, true, true, &pixels, &flat, bad}};
   FakeHost host;
   for (const auto& c : cases) {
     std::unique_ptr<char[]> context(new char[1]);
