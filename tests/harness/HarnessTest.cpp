@@ -215,9 +215,8 @@ TEST(Worlds, PaddedRowsCopiesAndEmptyWorlds) {
 
   for (auto size : {std::make_pair(0, 0), std::make_pair(0, 7), std::make_pair(-3, 2)}) {
     const std::unique_ptr<World> empty = MakeWorld(size.first, size.second, Depth::kFloat, 3, 0, 0);
-    EXPECT_NE(empty->world.data, nullptr);
-    EXPECT_EQ(empty->world.width, 0);
-    EXPECT_TRUE(WorldToImage(*empty).pixels.empty());
+    EXPECT_TRUE(empty->world.data && empty->world.width == 0 && WorldToImage(*empty).pixels.empty())
+        << size.first << " x " << size.second;
   }
 }
 

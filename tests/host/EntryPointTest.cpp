@@ -143,7 +143,7 @@ TEST(EntryPointFunc, UnusableRenderRecordsAndWorlds) {
 // A refused main control stops the main controls; the groups are all still tried, each
 // refusal stored and the last one returned; the count is always 77. Whatever add_param throws
 // comes back as a code: integers as themselves, a failed allocation as out-of-memory,
-// anything else as damaged state. The stand-in has no strcpy: names are copied by hand.
+// anything else as damaged state.
 TEST(ParamsSetup, FailedAdditions) {
   using Fault = std::function<PF_Err()>;
   const auto code = [](PF_Err err) -> Fault { return [err] { return err; }; };
