@@ -59,10 +59,12 @@ TEST(IsolateRoot, EnclosureAndFailures) {
     EXPECT_EQ(IsolateRoot(quartic, ab.first, ab.second, &lo, &hi), 0) << ab.first;
     EXPECT_EQ(lo + hi, -14.0);
   }
-  // Near the midpoint only the quartic term lifts the upper bound of the enclosure to zero.
-  const double lifted[kRangePolynomialSize] = {1, 0, -5.5, -3.0, 3.2, 0};
+  // Near the midpoint only the quartic term lifts the upper bound of the enclosure to zero
+  // (second row: lowers the lower bound).
+  const double lifted[][kRangePolynomialSize + 2] = {{1, 0, -5.5, -3.0, 3.2, 0, 0.89, 1.83},
+                                                     {1, 0, -2.2, 4.9, -4.6, 0, 0.15, 0.86}};
   double lo = 0.0, hi = 0.0;
-  EXPECT_EQ(IsolateRoot(lifted, 0.89, 1.83, &lo, &hi), 1);
+  for (const auto& p : lifted) EXPECT_EQ(IsolateRoot(p, p[6], p[7], &lo, &hi), 1) << p[2];
   const double signs[][kRangePolynomialSize + 1] = {{1, 0, -2, 0, 3, 0, 2},
                                                     {0, 0, 0, 0, 0, 0, 0},
                                                     {1, -1, 1, -1, 1, -1, 5},

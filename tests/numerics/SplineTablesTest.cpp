@@ -50,7 +50,10 @@ TEST(BuildRadialTable, EdgesOfTheTable) {
   EXPECT_EQ(scale, 1.0);
   ReleaseRadialTable(identity.table);  // released again on destruction: a double free shows
   // A negative request walks the samples backwards: the first one already decreases.
-  EXPECT_EQ(BuiltTable(0.0, 0.0, 0.0, -1.0).table.count, 1);
+  BuiltTable backwards(0.0, 0.0, 0.0, -1.0);
+  EXPECT_EQ(backwards.table.count, 1);
+  EXPECT_EQ(InverseRadialScale(backwards.table, 0.5, &scale), 0);  // a single sample: 0 / 0
+  EXPECT_TRUE(std::isnan(scale));
   // f overflows at the fourth sample: the fifth does not increase.
   BuiltTable overflowing(0.0, 0.0, 1e300, 1000.0);
   EXPECT_EQ(overflowing.table.count, 4);

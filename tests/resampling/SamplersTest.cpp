@@ -262,6 +262,9 @@ TEST(BatchedSamplers, SourcesWithoutPixelsOrFormatOrAFittingTable) {
       {"rows beyond 32-bit offsets", [](SampleSource& s) { s.rowBytes = 1 << 30; }, 5, false},
       {"rows beyond 32-bit offsets, bottom up", [](SampleSource& s) { s.rowBytes = -(1 << 30); }, 5,
        false},
+      // Three rows reach INT32_MAX - 1; the last pixel's bytes pass it.
+      {"last pixel beyond 32-bit offsets", [](SampleSource& s) { s.rowBytes = 715827882; }, 5,
+       false},
       {"no table", [](SampleSource& s) { s.weights = nullptr; }, 5, true},
       {"more taps than a block", [](SampleSource& s) { s.tapsX = 5; }, 5, true},
       {"another table's stride", [](SampleSource& s) { s.blockStride = 40.0f; }, 5, true},
@@ -282,6 +285,16 @@ TEST(BatchedSamplers, SourcesWithoutPixelsOrFormatOrAFittingTable) {
       }
     }
   }
+  // A single row is read whatever its stride: the stride never enters an offset.
+  SampleSource one = world.Source(kNearest), wide = one;
+  one.height = wide.height = 1;
+  wide.rowBytes = 1 << 30;
+  for (int32_t k = 0; k < 64; ++k) positions.y[k] = 0.0f;
+  uint8_t narrowOut[64 * 4] = {}, wideOut[64 * 4] = {};
+  SelectBatchedSampler(SamplerFamily::Nearest, 8, CpuFeatures())(one, positions, narrowOut);
+  SelectBatchedSampler(SamplerFamily::Nearest, 8, CpuFeatures())(wide, positions, wideOut);
+  EXPECT_EQ(std::memcmp(narrowOut, wideOut, sizeof narrowOut), 0);
+  EXPECT_NE(narrowOut[0] | narrowOut[1] | narrowOut[2] | narrowOut[3], 0);
 }
 
 TEST(BatchedSamplers, ConcurrentRunsOnOneSourceGiveTheSingleThreadedResult) {

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 namespace {
@@ -18,6 +19,8 @@ void* operator new[](std::size_t size) {
   // malloc keeps the sanitizer's leak and double-free checks working on these arrays.
   void* memory = std::malloc(size ? size : 1);
   if (!memory) throw std::bad_alloc();
+  // All bits set reads as NaN in a double: an element the code forgets to write shows.
+  std::memset(memory, 0xFF, size);
   ++liveArrays;
   return memory;
 }
