@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 #include "Harness.h"
@@ -31,12 +31,10 @@ using harness::Depth;
 }
 
 // Decimal for people, the bit pattern for an exact comparison.
-template <typename T>
-std::string Bits(T v) {
-  std::conditional_t<sizeof(T) == 8, uint64_t, uint32_t> bits;
+std::string Bits(double v) {
+  uint64_t bits;
   std::memcpy(&bits, &v, sizeof bits);
-  return Format("%.*g [%0*" PRIx64 "]", sizeof(T) == 8 ? 17 : 9, double(v), int(2 * sizeof(T)),
-                uint64_t(bits));
+  return Format("%.17g [%016" PRIx64 "]", v, bits);
 }
 
 std::string Code(uint32_t code) {
@@ -51,11 +49,8 @@ std::string Quoted(const char* text, size_t capacity = SIZE_MAX) {
   std::string s = "\"";
   for (size_t i = 0; i < capacity && text[i] != 0; ++i) {
     const char c = text[i];
-    if (c >= 32 && c < 127 && c != '\\') {
-      s += c;
-    } else {
-      s += Format("\\x%02x", unsigned(uint8_t(c)));
-    }
+    s += c >= 32 && c < 127 && c != '\\' ? std::string(1, c)
+                                         : Format("\\x%02x", unsigned(uint8_t(c)));
   }
   return s + "\"";
 }
@@ -63,22 +58,6 @@ std::string Quoted(const char* text, size_t capacity = SIZE_MAX) {
 std::string Rect(const PF_LRect& r) {
   return Format("%d %d %d %d", int(r.left), int(r.top), int(r.right), int(r.bottom));
 }
-
-struct OutputFolder {
-  std::string dir;
-  bool ok = true;
-  void Write(const std::string& name, const void* data, size_t size) {
-    std::FILE* file = std::fopen((dir + "/" + name).c_str(), "wb");
-    const bool written = file != nullptr && std::fwrite(data, 1, size, file) == size;
-    if (!(file != nullptr && std::fclose(file) == 0 && written)) {
-      std::fprintf(stderr, "effect_transcript: cannot write %s/%s\n", dir.c_str(), name.c_str());
-      ok = false;
-    }
-  }
-  void Write(const std::string& name, const std::string& text) {
-    Write(name, text.data(), text.size());
-  }
-};
 
 void AppendCommand(std::string& out, const char* label, const harness::CommandRecord& r) {
   out +=
@@ -89,8 +68,7 @@ void AppendCommand(std::string& out, const char* label, const harness::CommandRe
                   s.name.c_str(), int(s.version), int(s.acquired), int(s.refused), int(s.released),
                   int(s.releaseFailed), int(s.stray));
   }
-  for (const auto& call : r.calls)
-    out += Format("  calls %s %d\n", call.first.c_str(), call.second);
+  for (const auto& [call, count] : r.calls) out += Format("  calls %s %d\n", call.c_str(), count);
   for (const harness::ParamUiUpdate& u : r.uiUpdates) {
     out += Format("  update %d %s flags 0x%x change_flags 0x%x\n", int(u.index),
                   Quoted(u.def.name, sizeof u.def.name).c_str(), unsigned(u.def.flags),
@@ -101,8 +79,7 @@ void AppendCommand(std::string& out, const char* label, const harness::CommandRe
 // Every property with its bytes, from which the host reads the name, entry point, versions and
 // flags.
 std::string DescribePipl(const harness::PiplInfo& p) {
-  std::string out;
-  out += Format("properties %d\n", int(p.properties.size()));
+  std::string out = Format("properties %d\n", int(p.properties.size()));
   for (const harness::PiplProperty& q : p.properties) {
     out += Format("%s %s id %" PRIu32 " length %" PRIu32 " data", Code(q.vendor).c_str(),
                   Code(q.key).c_str(), q.id, q.length);
@@ -113,9 +90,8 @@ std::string DescribePipl(const harness::PiplInfo& p) {
 }
 
 std::string DescribeParams(const harness::EffectHost& host) {
-  std::string out;
-  out += Format("num_params %d, declared %d\n", int(host.DeclaredParamCount()),
-                int(host.Params().size()));
+  std::string out = Format("num_params %d, declared %d\n", int(host.DeclaredParamCount()),
+                           int(host.Params().size()));
   for (size_t i = 0; i < host.Params().size(); ++i) {
     const harness::ParamDecl& decl = host.Params()[i];
     const PF_ParamDef& d = decl.def;
@@ -188,39 +164,37 @@ struct Frame {
 // with the geometry controls away from their defaults so that output extents, centre offsets
 // and zoom take part too.
 std::vector<Frame> Frames() {
-  const std::vector<Setting> radial{{"R4 C2", -0.05}, {"R4 C4", 0.01}, {"R4 U2", 0.02}};
+  using Settings = std::vector<Setting>;
+  // clang-format off
+  const Settings radial{{"R4 C2", -0.05}, {"R4 C4", 0.01}, {"R4 U2", 0.02}};
+  const Settings classic{{"DistortionX1000", 80}, {"CubicX1000", -20}, {"QuarticX1000", 30},
+                         {"Eccentricity", 1.1}, {"Vertical Scale", 1.05}};
+  const Settings classicNegative{{"DistortionX1000", -60}, {"QuarticX1000", 15},
+                                 {"Eccentricity", -0.3}};
+  const Settings radial4{{"R4 C2", -0.08}, {"R4 U2", 0.01}, {"R4 V2", -0.02}, {"R4 C4", 0.02},
+                         {"R4 U4", -0.004}, {"R4 V4", 0.003}};
+  const Settings anamorphic{{"A6 CX02", 0.05}, {"A6 CY02", -0.03}, {"A6 CX04", 0.01},
+                            {"A6 CY22", 0.02}, {"A6 CX06", -0.002}, {"A6 HSCL", 1.02},
+                            {"A6 VSCL", 0.98}, {"A6 ROT", 2.5}, {"Anamorphic Squeeze", 1.33}};
+  const Settings merged{{"A6M C02", -0.04}, {"A6M C22", 0.01}, {"A6M C04", 0.008},
+                        {"A6M ROT", -1.5}, {"Pixel Aspect", 1.2}};
+  const Settings fisheye{{"FISH C2", 0.05}, {"FISH C4", -0.01}, {"FISH Scale", 1.1},
+                         {"FISH Angle Factor", 0.9}};
+  const struct {
+    int popups[3];
+    const Settings* settings;
+  } lenses[] = {
+      {{1, 1, 2}, &classic}, {{1, 2, 3}, &classic}, {{1, 3, 4}, &classicNegative},
+      {{3, 1, 5}, &radial4}, {{4, 2, 6}, &radial4}, {{3, 3, 2}, &radial4},
+      {{7, 1, 3}, &anamorphic}, {{5, 2, 4}, &merged}, {{8, 3, 5}, &anamorphic},
+      {{9, 1, 6}, &fisheye}, {{11, 2, 2}, &fisheye}, {{12, 3, 3}, &fisheye}};
+  // clang-format on
   std::vector<Frame> frames;
   for (Depth depth : {Depth::k8, Depth::k16, Depth::kFloat}) {
     for (int filter = 1; filter <= 6; ++filter) frames.push_back({3, 1, filter, depth, radial});
   }
-  const std::vector<Setting> classic{{"DistortionX1000", 80},
-                                     {"CubicX1000", -20},
-                                     {"QuarticX1000", 30},
-                                     {"Eccentricity", 1.1},
-                                     {"Vertical Scale", 1.05}};
-  const std::vector<Setting> classicNegative{
-      {"DistortionX1000", -60}, {"QuarticX1000", 15}, {"Eccentricity", -0.3}};
-  const std::vector<Setting> radial4{{"R4 C2", -0.08}, {"R4 U2", 0.01},   {"R4 V2", -0.02},
-                                     {"R4 C4", 0.02},  {"R4 U4", -0.004}, {"R4 V4", 0.003}};
-  const std::vector<Setting> anamorphic{
-      {"A6 CX02", 0.05}, {"A6 CY02", -0.03},  {"A6 CX04", 0.01},
-      {"A6 CY22", 0.02}, {"A6 CX06", -0.002}, {"A6 HSCL", 1.02},
-      {"A6 VSCL", 0.98}, {"A6 ROT", 2.5},     {"Anamorphic Squeeze", 1.33}};
-  const std::vector<Setting> merged{{"A6M C02", -0.04},
-                                    {"A6M C22", 0.01},
-                                    {"A6M C04", 0.008},
-                                    {"A6M ROT", -1.5},
-                                    {"Pixel Aspect", 1.2}};
-  const std::vector<Setting> fisheye{
-      {"FISH C2", 0.05}, {"FISH C4", -0.01}, {"FISH Scale", 1.1}, {"FISH Angle Factor", 0.9}};
-  const Frame lenses[] = {
-      {1, 1, 2, Depth::kFloat, classic},         {1, 2, 3, Depth::kFloat, classic},
-      {1, 3, 4, Depth::kFloat, classicNegative}, {3, 1, 5, Depth::kFloat, radial4},
-      {4, 2, 6, Depth::kFloat, radial4},         {3, 3, 2, Depth::kFloat, radial4},
-      {7, 1, 3, Depth::kFloat, anamorphic},      {5, 2, 4, Depth::kFloat, merged},
-      {8, 3, 5, Depth::kFloat, anamorphic},      {9, 1, 6, Depth::kFloat, fisheye},
-      {11, 2, 2, Depth::kFloat, fisheye},        {12, 3, 3, Depth::kFloat, fisheye}};
-  for (Frame frame : lenses) {
+  for (const auto& [popups, settings] : lenses) {
+    Frame frame{popups[0], popups[1], popups[2], Depth::kFloat, *settings};
     frame.settings.push_back({"Lens Center", kLayerWidth / 2.0 + 3.5, kLayerHeight / 2.0 - 2.25});
     if (frame.distortMode == 2) frame.settings.push_back({"Undistorted Img Size", 181, 103});
     if (frame.distortMode == 3) frame.settings.push_back({"Zoom Factor", 1.1});
@@ -229,16 +203,9 @@ std::vector<Frame> Frames() {
   return frames;
 }
 
-void Set(harness::EffectInstance& instance, const char* name, double x, double y,
-         std::string& log) {
-  const PF_ParamIndex index = instance.FindParam(name);
-  std::string error = "no such parameter";
-  if (index < 0 || !instance.SetValue(index, {x, y}, &error)) {
-    log += Format("  cannot set \"%s\": %s\n", name, error.c_str());
-  }
-}
+using Files = std::vector<std::pair<std::string, std::string>>;  // name, contents
 
-void RenderFrames(harness::EffectHost& host, OutputFolder& folder) {
+void RenderFrames(harness::EffectHost& host, Files& files) {
   const char* depthNames[] = {"8-bit", "16-bit", "float"};
   const harness::Image cards[] = {MakeCard(Depth::k8), MakeCard(Depth::k16),
                                   MakeCard(Depth::kFloat)};
@@ -251,14 +218,18 @@ void RenderFrames(harness::EffectHost& host, OutputFolder& folder) {
     instance.SetLayerSize(kLayerWidth, kLayerHeight);
     log += Format("frame %02d: lens model %d, distort mode %d, filter %d, %s\n", int(i),
                   frame.lensModel, frame.distortMode, frame.filter, depthNames[depth]);
-    Set(instance, "Lens Model", frame.lensModel, 0, log);
-    Set(instance, "Distort Mode", frame.distortMode, 0, log);
-    Set(instance, "Filter Type", frame.filter, 0, log);
-    for (const Setting& s : frame.settings) {
-      Set(instance, s.param, s.x, s.y, log);
+    std::vector<Setting> settings = {{"Lens Model", double(frame.lensModel)},
+                                     {"Distort Mode", double(frame.distortMode)},
+                                     {"Filter Type", double(frame.filter)}};
+    settings.insert(settings.end(), frame.settings.begin(), frame.settings.end());
+    for (const Setting& s : settings) {
+      const PF_ParamIndex index = instance.FindParam(s.param);
+      std::string error = "no such parameter";
+      if (index < 0 || !instance.SetValue(index, {s.x, s.y}, &error)) {
+        log += Format("  cannot set \"%s\": %s\n", s.param, error.c_str());
+      }
       log += Format("  %s = %s, %s\n", s.param, Bits(s.x).c_str(), Bits(s.y).c_str());
     }
-
     const harness::RenderResult r = instance.Render({&cards[depth]});
     log += Format("  result %d pre-render %d render %d balanced %d/%d disposals %d\n", int(r.err),
                   int(r.preRender.result), int(r.render.result), int(r.preRender.Balanced()),
@@ -276,26 +247,10 @@ void RenderFrames(harness::EffectHost& host, OutputFolder& folder) {
                   int(out.width), int(out.height), depthNames[depth], int(out.originX),
                   int(out.originY), int(r.outputPaddingIntact), int(r.inputIntact),
                   int(r.rowsIterated));
-    char name[32];
-    std::snprintf(name, sizeof name, "frame-%02d.raw", int(i));
-    folder.Write(name, out.pixels.data(), out.pixels.size());
+    files.emplace_back(Format("frame-%02d.raw", int(i)),
+                       std::string(out.pixels.begin(), out.pixels.end()));
   }
-  folder.Write("frames.txt", log);
-}
-
-// Lens models picked one after another as a user does, including a pick that changes
-// nothing (3 after 4) and a return to the start, then a control that is not the model.
-void ChangeLensModels(harness::EffectHost& host, OutputFolder& folder) {
-  std::string log;
-  harness::EffectInstance instance(host);
-  const PF_ParamIndex lensModel = instance.FindParam("Lens Model");
-  for (int model : {1, 2, 4, 3, 5, 6, 7, 8, 9, 10, 11, 12, 4}) {
-    const std::string label = "lens model " + std::to_string(model);
-    AppendCommand(log, label.c_str(), instance.ChangeParam(lensModel, {double(model), 0}));
-  }
-  AppendCommand(log, "distort mode 2",
-                instance.ChangeParam(instance.FindParam("Distort Mode"), {2, 0}));
-  folder.Write("ui-updates.txt", log);
+  files.emplace_back("frames.txt", log);
 }
 
 }  // namespace
@@ -319,9 +274,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "effect_transcript: %s\n", error.c_str());
     return 1;
   }
-  OutputFolder folder{argv[2]};
-  folder.Write("pipl.bin", host->PiplBytes().data(), host->PiplBytes().size());
-  folder.Write("pipl.txt", DescribePipl(host->Pipl()));
+  Files files = {{"pipl.bin", std::string(host->PiplBytes().begin(), host->PiplBytes().end())},
+                 {"pipl.txt", DescribePipl(host->Pipl())}};
   std::string commands;
   using Step = std::pair<const char*, harness::CommandRecord>;
   for (const Step& step : {Step{"about", host->About()}, Step{"global set-up", host->GlobalSetup()},
@@ -333,10 +287,31 @@ int main(int argc, char** argv) {
                        uint32_t(o.my_version), uint32_t(o.out_flags), uint32_t(o.out_flags2),
                        int(o.num_params), Quoted(o.return_msg, sizeof o.return_msg).c_str());
   }
-  folder.Write("commands.txt", commands);
-  folder.Write("params.txt", DescribeParams(*host));
-  ChangeLensModels(*host, folder);
-  RenderFrames(*host, folder);
+  files.emplace_back("commands.txt", commands);
+  files.emplace_back("params.txt", DescribeParams(*host));
+  // Lens models picked one after another as a user does, including a pick that changes
+  // nothing (3 after 4) and a return to the start, then a control that is not the model.
+  std::string updates;
+  harness::EffectInstance instance(*host);
+  for (int model : {1, 2, 4, 3, 5, 6, 7, 8, 9, 10, 11, 12, 4}) {
+    const std::string label = "lens model " + std::to_string(model);
+    AppendCommand(updates, label.c_str(),
+                  instance.ChangeParam(instance.FindParam("Lens Model"), {double(model), 0}));
+  }
+  AppendCommand(updates, "distort mode 2",
+                instance.ChangeParam(instance.FindParam("Distort Mode"), {2, 0}));
+  files.emplace_back("ui-updates.txt", updates);
+  RenderFrames(*host, files);
   gLoadedHost = host.release();
-  return folder.ok ? 0 : 1;
+  int status = 0;
+  for (const auto& [name, contents] : files) {
+    std::ofstream file(std::string(argv[2]) + "/" + name, std::ios::binary);
+    file.write(contents.data(), std::streamsize(contents.size()));
+    file.close();
+    if (!file) {
+      std::fprintf(stderr, "effect_transcript: cannot write %s/%s\n", argv[2], name.c_str());
+      status = 1;
+    }
+  }
+  return status;
 }
