@@ -90,10 +90,7 @@ PF_PixelDataSuite1 gPixelData{GetPixelData<PF_Pixel8>, GetPixelData<PF_Pixel16>,
 PF_UtilCallbacks gUtils{};
 PF_InData gInData{};
 
-struct ContextDeleter {
-  void operator()(RenderContext* context) const { DisposeRenderContext(context); }
-};
-using ContextPtr = std::unique_ptr<RenderContext, ContextDeleter>;
+using ContextPtr = std::unique_ptr<RenderContext, void (*)(void*)>;
 
 double Sine(double v) { return std::sin(v); }
 
@@ -108,7 +105,7 @@ struct Frame {
     sliders[kParamRadial4First + 3] = c4;
   }
   ContextPtr Context() const {
-    ContextPtr context(CreateRenderContext());
+    ContextPtr context(CreateRenderContext(), DisposeRenderContext);
     EXPECT_EQ(SetUpRenderContextFromValues(values, sliders.data(), *context), 0);
     BuildFilterKernelTables(Sine);
     GetFilterKernelTables(&context->kernelLanczos2, &context->kernelLanczos3,
@@ -173,36 +170,22 @@ TEST(MapRunToSource, FramesZoomAndUnmappablePositions) {
   identityApply.values.distortMode = 2;
   identityApply.values.zoom = zoomed.values.zoom = 2.0;
   folded.values.lensModelChoice = 3;  // "Radial 4th-order": the closed form that way
-  const Frame plain(1024, 512, -0.05, 0.01);
-  PointPacket half, expected;
-  half.x.count = half.y.count = 2;
-  half.x[0] = 639.5f, half.x[1] = 447.5f, half.y[0] = half.y[1] = 319.5f;
-  MapRunToSource(*plain.Context(), half, expected);
-  ASSERT_NE(expected.x[0], 639.5f);  // the lens did act
-  const float u = kUnmappedPosition;
-  struct Case {
-    const Frame* frame;
-    float x[2], y, sourceX[2], sourceY[2];
-  };
-  const Case cases[] = {
-      {&identityApply, {767.5f, 383.5f}, 319.5f, {1023.5f, 255.5f}, {383.5f, 383.5f}},
-      {&zoomed,
-       {767.5f, 383.5f},
-       383.5f,
-       {expected.x[0], expected.x[1]},
-       {expected.y[0], expected.y[1]}},
-      {&folded, {31.5f, 250.0f}, 31.5f, {31.5f, u}, {31.5f, u}}};
-  for (const Case& c : cases) {
+  // The sources of two outputs in row `y`, x then y.
+  auto map = [](const Frame& frame, float x0, float x1, float y) {
     PointPacket out, src;
     out.x.count = out.y.count = 2;
-    for (int k = 0; k < 2; ++k) out.x[k] = c.x[k], out.y[k] = c.y;
-    MapRunToSource(*c.frame->Context(), out, src);
-    ASSERT_EQ(src.x.count, 2);
-    for (int k = 0; k < 2; ++k) {
-      EXPECT_EQ(src.x[k], c.sourceX[k]) << (&c - cases) << " " << k;
-      EXPECT_EQ(src.y[k], c.sourceY[k]) << (&c - cases) << " " << k;
-    }
-  }
+    out.x[0] = x0, out.x[1] = x1, out.y[0] = out.y[1] = y;
+    MapRunToSource(*frame.Context(), out, src);
+    EXPECT_EQ(src.x.count, 2);
+    return std::vector<float>{src.x[0], src.x[1], src.y[0], src.y[1]};
+  };
+  const std::vector<float> half = map(Frame(1024, 512, -0.05, 0.01), 639.5f, 447.5f, 319.5f);
+  ASSERT_NE(half[0], 639.5f);  // the lens did act
+  EXPECT_EQ(map(zoomed, 767.5f, 383.5f, 383.5f), half);
+  EXPECT_EQ(map(identityApply, 767.5f, 383.5f, 319.5f),
+            (std::vector<float>{1023.5f, 255.5f, 383.5f, 383.5f}));
+  const float u = kUnmappedPosition;
+  EXPECT_EQ(map(folded, 31.5f, 250.0f, 31.5f), (std::vector<float>{31.5f, u, 31.5f, u}));
 }
 
 TEST(ToHostFixed, RoundsToNearestEvenAndMarksWhatDoesNotFit) {

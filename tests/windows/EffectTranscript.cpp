@@ -37,12 +37,6 @@ std::string Bits(double v) {
   return Format("%.17g [%016" PRIx64 "]", v, bits);
 }
 
-std::string Code(uint32_t code) {
-  std::string s = harness::FourCCText(code);
-  for (char& c : s) c = c < 32 || c > 126 ? '.' : c;
-  return s + Format(" (0x%08" PRIx32 ")", code);
-}
-
 // Text up to its terminator within `capacity`, quoted, with control characters (the about
 // text's carriage returns) escaped so that every record stays on one line.
 std::string Quoted(const char* text, size_t capacity = SIZE_MAX) {
@@ -76,50 +70,19 @@ void AppendCommand(std::string& out, const char* label, const harness::CommandRe
   }
 }
 
-// Every property with its bytes, from which the host reads the name, entry point, versions and
-// flags.
-std::string DescribePipl(const harness::PiplInfo& p) {
-  std::string out = Format("properties %d\n", int(p.properties.size()));
-  for (const harness::PiplProperty& q : p.properties) {
-    out += Format("%s %s id %" PRIu32 " length %" PRIu32 " data", Code(q.vendor).c_str(),
-                  Code(q.key).c_str(), q.id, q.length);
-    for (uint8_t byte : q.data) out += Format(" %02x", byte);
-    out += "\n";
-  }
-  return out;
-}
-
+// Each parameter as the effect declared it, every byte of the record but the popup names'
+// pointer (an address in the module), whose text is written instead.
 std::string DescribeParams(const harness::EffectHost& host) {
   std::string out = Format("num_params %d, declared %d\n", int(host.DeclaredParamCount()),
                            int(host.Params().size()));
   for (size_t i = 0; i < host.Params().size(); ++i) {
-    const harness::ParamDecl& decl = host.Params()[i];
-    const PF_ParamDef& d = decl.def;
-    out += Format("%d: type %d id %s name %s flags 0x%x ui_flags 0x%x ui %dx%d group %d\n", int(i),
-                  int(d.param_type), Code(uint32_t(d.uu.id)).c_str(),
-                  Quoted(d.name, sizeof d.name).c_str(), unsigned(d.flags), unsigned(d.ui_flags),
-                  int(d.ui_width), int(d.ui_height), int(decl.group));
-    const PF_FloatSliderDef& f = d.u.fs_d;
-    if (d.param_type == PF_Param_POPUP) {
-      out += Format("  popup value %d choices %d default %d names %s\n", int(d.u.pd.value),
-                    int(d.u.pd.num_choices), int(d.u.pd.dephault),
-                    Quoted(decl.popupNames.c_str()).c_str());
-    } else if (d.param_type == PF_Param_FLOAT_SLIDER) {
-      out += Format(
-          "  precision %d display_flags %d fs_flags %d useExponent %d; value, phase, valid, "
-          "slider, default, curve tolerance, exponent:",
-          int(f.precision), int(f.display_flags), int(f.fs_flags), int(f.useExponent));
-      for (double v : {f.value, f.phase, double(f.valid_min), double(f.valid_max),
-                       double(f.slider_min), double(f.slider_max), double(f.dephault),
-                       double(f.curve_tolerance), double(f.exponent)}) {
-        out += " " + Bits(v);
-      }
-      out += "\n";
-    } else if (d.param_type == PF_Param_POINT) {
-      out += Format("  point value %d, %d default %d, %d restrict_bounds %d\n", int(d.u.td.x_value),
-                    int(d.u.td.y_value), int(d.u.td.x_dephault), int(d.u.td.y_dephault),
-                    int(d.u.td.restrict_bounds));
-    }
+    PF_ParamDef d = host.Params()[i].def;
+    if (d.param_type == PF_Param_POPUP) d.u.pd.u.namesptr = nullptr;
+    out += Format("%d: %s group %d names %s\n ", int(i), Quoted(d.name, sizeof d.name).c_str(),
+                  int(host.Params()[i].group), Quoted(host.Params()[i].popupNames.c_str()).c_str());
+    const auto* bytes = reinterpret_cast<const uint8_t*>(&d);
+    for (size_t k = 0; k < sizeof d; ++k) out += Format(k % 4 ? "%02x" : " %02x", bytes[k]);
+    out += "\n";
   }
   return out;
 }
@@ -274,8 +237,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "effect_transcript: %s\n", error.c_str());
     return 1;
   }
+  // The property list's bytes; the count read back from them is the check that the host can
+  // decode the list built into the .aex.
   Files files = {{"pipl.bin", std::string(host->PiplBytes().begin(), host->PiplBytes().end())},
-                 {"pipl.txt", DescribePipl(host->Pipl())}};
+                 {"pipl.txt", Format("properties %d\n", int(host->Pipl().properties.size()))}};
   std::string commands;
   using Step = std::pair<const char*, harness::CommandRecord>;
   for (const Step& step : {Step{"about", host->About()}, Step{"global set-up", host->GlobalSetup()},
