@@ -119,23 +119,17 @@ double LogRead(void* refcon, int32_t index) {
 // platform); choices outside 1..12 read nothing and leave the kind alone. Where the values land
 // is held by the golden frames of every model.
 TEST(FillLensParams, EveryLensModelReadsItsOwnSlidersInOrder) {
+  // clang-format off
   const std::tuple<int32_t, ModelKind, int32_t, int32_t> cases[] = {
-      {1, kModelClassic, 11, 5},
-      {2, kModelRadialSquash, 18, 5},
-      {3, kModelRadial4, 25, 6},
-      {4, kModelStdRadial4, 25, 6},
-      {5, kModelAnamorphicMerged6, 33, 12},
-      {6, kModelStdAnamorphicMerged6, 33, 12},
-      {7, kModelAnamorphic6, 47, 21},
-      {8, kModelStdAnamorphic6, 47, 21},
-      {9, kModelFisheyeStereographic, 70, 6},
-      {10, kModelFisheyeEquidistant, 70, 6},
-      {11, kModelFisheyeEquisolid, 70, 6},
-      {12, kModelFisheyeOrthographic, 70, 6},
-      {0, ModelKind::None, 0, 0},
-      {-1, ModelKind::None, 0, 0},
-      {13, ModelKind::None, 0, 0},
+      {1, kModelClassic, 11, 5}, {2, kModelRadialSquash, 18, 5},
+      {3, kModelRadial4, 25, 6}, {4, kModelStdRadial4, 25, 6},
+      {5, kModelAnamorphicMerged6, 33, 12}, {6, kModelStdAnamorphicMerged6, 33, 12},
+      {7, kModelAnamorphic6, 47, 21}, {8, kModelStdAnamorphic6, 47, 21},
+      {9, kModelFisheyeStereographic, 70, 6}, {10, kModelFisheyeEquidistant, 70, 6},
+      {11, kModelFisheyeEquisolid, 70, 6}, {12, kModelFisheyeOrthographic, 70, 6},
+      {0, ModelKind::None, 0, 0}, {-1, ModelKind::None, 0, 0}, {13, ModelKind::None, 0, 0},
       {1000, ModelKind::None, 0, 0}};
+  // clang-format on
   for (const auto& [choice, kind, firstSlider, sliders] : cases) {
     LensParams params{};
     ResetLensParams(params);
