@@ -6,6 +6,7 @@
 
 #include "SlurmScript.h"
 #include "ToolError.h"
+#include "VtlensTestSupport.h"
 
 namespace {
 
@@ -33,25 +34,13 @@ std::string RunTask(const std::string& script, long task) {
 class SlurmScript : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder = ::testing::TempDir() + "vtlens farm test";
     mkdir(folder.c_str(), 0777);
-    context.workingFolder = folder;
-    context.vtlens = folder + "/echo args";
     std::ofstream(context.vtlens) << "#!/bin/sh\nfor a; do printf '[%s]\\n' \"$a\"; done\n";
     chmod(context.vtlens.c_str(), 0755);
-    context.module = "lib/VtAFXAdvLens.so";
     std::ofstream(folder + "/lens.json") << "{\"R4 C2\": -0.05}\n";
   }
-  int UsageStatus(const std::vector<std::string>& args) {
-    try {
-      Plan(args, context);
-    } catch (const ToolError& e) {
-      return e.status;
-    }
-    return 0;
-  }
-  std::string folder;
-  FarmContext context;
+  const std::string folder = ::testing::TempDir() + "vtlens farm test";
+  const FarmContext context{folder, folder + "/echo args", "lib/VtAFXAdvLens.so"};
 };
 
 TEST_F(SlurmScript, WritesArrayTasksOverChunks) {
@@ -106,10 +95,16 @@ TEST_F(SlurmScript, WritesArrayTasksOverChunks) {
   }
 }
 
-TEST_F(SlurmScript, CopiesPresetsByContent) {
-  std::vector<std::string> args = {"p.####.exr", "o.####.exr", "--frames",
-                                   "1-2",        "--preset",   "lens.json"};
-  SlurmJob first = Plan(args, context);
+// Presets are copied beside the script under a name of their contents, so an edit after
+// submitting changes no task.
+TEST_F(SlurmScript, CopiesPresetsByContentAndRefusesWhatCannotBeSubmitted) {
+  const auto sequence = [](std::vector<std::string> more) {
+    more.insert(more.begin(), {"p.####.exr", "o.####.exr", "--frames", "1-2"});
+    return more;
+  };
+  // Copied beside the script under a name of their contents: an edit after submitting
+  // changes no task.
+  const SlurmJob first = Plan(sequence({"--preset", "lens.json"}), context);
   ASSERT_EQ(first.copies.size(), 1u);
   EXPECT_EQ(first.copies[0].contents, "{\"R4 C2\": -0.05}\n");
   EXPECT_EQ(first.copies[0].path.rfind(folder + "/o.preset-", 0), 0u) << first.copies[0].path;
@@ -117,19 +112,19 @@ TEST_F(SlurmScript, CopiesPresetsByContent) {
             std::string::npos);
   EXPECT_EQ(OptionValue(first.taskArguments, "preset"), first.copies[0].path);
   std::ofstream(folder + "/lens.json") << "{\"R4 C2\": -0.06}\n";
-  EXPECT_NE(Plan(args, context).copies[0].path, first.copies[0].path);
-}
+  EXPECT_NE(Plan(sequence({"--preset", "lens.json"}), context).copies[0].path,
+            first.copies[0].path);
 
-TEST_F(SlurmScript, RefusesWhatCannotBeSubmitted) {
-  const std::vector<std::vector<std::string>> bad = {
-      {"--chunk", "0"},         {"--partition", "a b"},      {"--time", "1h"},
-      {"--cpus-per-task", "0"}, {"--script", "a\"b/job.sh"}, {"--preset", "no such.json"}};
-  for (std::vector<std::string> args : bad) {
-    args.insert(args.begin(), {"p.####.exr", "o.####.exr", "--frames", "1-2"});
-    EXPECT_EQ(UsageStatus(args), kExitUsage) << args[4];
-  }
-  EXPECT_EQ(UsageStatus({"p.exr", "o.exr", "--frames", "1-2"}), kExitUsage);
-  EXPECT_EQ(UsageStatus({"p.####.exr", "o.####.exr"}), kExitUsage);
+  const std::vector<std::string> bad[] = {sequence({"--chunk", "0"}),
+                                          sequence({"--partition", "a b"}),
+                                          sequence({"--time", "1h"}),
+                                          sequence({"--cpus-per-task", "0"}),
+                                          sequence({"--script", "a\"b/job.sh"}),
+                                          sequence({"--preset", "no such.json"}),
+                                          {"p.exr", "o.exr", "--frames", "1-2"},
+                                          {"p.####.exr", "o.####.exr"}};
+  for (const auto& args : bad)
+    EXPECT_NE(UsageMessage([&] { Plan(args, context); }), "(no error)") << args.back();
 }
 
 }  // namespace

@@ -10,11 +10,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <wordexp.h>
 
+#include "ToolError.h"
 #include "VtlensMain.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -23,24 +25,15 @@
 
 namespace {
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 long ThreadCount() {
   return std::distance(std::filesystem::directory_iterator("/proc/self/task"),
                        std::filesystem::directory_iterator());
 }
 
 // Threads do not survive a fork: a lock one of them held would stay locked in the child for
-// ever, and work handed to a pool would never be done. So this process keeps the image
-// library's pools from starting, and its children, where vtlens runs, get them back as
-// vtlens would have them. The threads there are before any test runs belong to an idle logging pool
-// that a library under the image library starts as it loads: waiting, they hold no lock, and vtlens
-// never gives them work.
+// ever. So this process keeps the image library's pools from starting, and its children,
+// where vtlens runs, get them back. The threads there before any test runs are an idle
+// logging pool of a library the image library loads: they hold no lock and get no work.
 struct ImageLibraryThreads {
   int threads = 0, exrThreads = 0;
   long startUp = ThreadCount();
@@ -68,6 +61,23 @@ std::string ScratchFolder() {
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   return dir;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::string UsageMessage(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const ToolError& e) {
+    EXPECT_EQ(e.status, kExitUsage) << e.what();
+    return e.what();
+  }
+  return "(no error)";
 }
 
 std::string Quote(const std::string& text) {
@@ -132,8 +142,8 @@ CommandResult RunVtlens(const std::string& folder, const std::string& args,
   int raw = 0;
   if (pid > 0 && waitpid(pid, &raw, 0) == pid)
     result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  result.out = ReadAll(io + ".out");
-  result.err = ReadAll(io + ".err");
+  result.out = ReadFile(io + ".out");
+  result.err = ReadFile(io + ".err");
   for (const char* ext : {".in", ".out", ".err"}) std::filesystem::remove(io + ext);
   return result;
 }
@@ -162,13 +172,9 @@ Image RampImage(int32_t width, int32_t height) {
 std::vector<std::vector<double>> NumberLines(const std::string& text) {
   std::vector<std::vector<double>> lines;
   std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
+  for (std::string line; std::getline(in, line);) {
     std::istringstream words(line);
-    std::vector<double> numbers;
-    std::string word;
-    while (words >> word) numbers.push_back(std::strtod(word.c_str(), nullptr));
-    lines.push_back(numbers);
+    lines.emplace_back(std::istream_iterator<double>(words), std::istream_iterator<double>());
   }
   return lines;
 }

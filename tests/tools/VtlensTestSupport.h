@@ -5,6 +5,7 @@
 #include <OpenImageIO/imageio.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -20,8 +21,14 @@ struct CommandResult {
 // A fresh, empty folder under the test temp folder, named for the running test.
 std::string ScratchFolder();
 
+std::string ReadFile(const std::string& path);
+
 // `text` quoted for the shell.
 std::string Quote(const std::string& text);
+
+// The message of the usage error `f` throws (a failure if it throws another status), or
+// "(no error)".
+std::string UsageMessage(const std::function<void()>& f);
 
 // Starts vtlens with `args` (split as the shell would, without command substitution) in
 // `folder`, its standard streams read from and written to the files `in`, `out` and `err`.
@@ -42,7 +49,7 @@ std::vector<std::string> FilesIn(const std::string& folder);
 // An 8-bit image whose pixel (x, y) has alpha 255 and colour (x * 3, y * 5, x + y) mod 256.
 Image RampImage(int32_t width, int32_t height);
 
-// Parses the whitespace-separated numbers of each line of `text`.
+// The whitespace-separated numbers of each line of `text`.
 std::vector<std::vector<double>> NumberLines(const std::string& text);
 
 // Writes `data` (interleaved channels of `desc`) through the image library directly, in the
@@ -68,4 +75,9 @@ std::vector<T> ReadRaw(const std::string& path, int channels, OIIO::ImageSpec* d
   std::vector<T> data(size_t(in->spec().width) * size_t(in->spec().height) * size_t(channels));
   if (!in->read_image(0, 0, 0, channels, OIIO::BaseTypeFromC<T>::value, data.data())) return {};
   return data;
+}
+
+// Data and display windows: x, y, width, height, full_x, full_y, full_width, full_height.
+inline std::vector<int> Windows(const OIIO::ImageSpec& d) {
+  return {d.x, d.y, d.width, d.height, d.full_x, d.full_y, d.full_width, d.full_height};
 }
