@@ -114,7 +114,9 @@ TEST(PixelConvert, IntegerRescalesRoundHalfUpAndRoundTrip) {
     for (uint32_t w = 0; w <= 32768; ++w) {
       const uint32_t stored = RescaleChannel(w, 32768, uint32_t(file));
       ASSERT_EQ(stored, uint32_t(w * file / 32768 + 0.5L)) << w;
-      if (file == 65535) ASSERT_EQ(RescaleChannel(stored, 65535, 32768), w) << w;
+      if (file == 65535) {
+        ASSERT_EQ(RescaleChannel(stored, 65535, 32768), w) << w;
+      }
     }
   }
   EXPECT_EQ(RescaleChannel(16384, 32768, 65535), 32768u);  // the one tie, 32767.5, goes up

@@ -26,6 +26,8 @@ TEST(VtlensErrors, EachMistakeIsNamedAndLeavesNothingBehind) {
   const std::string render = "render in.png out.png ",
                     renderUsage = "usage: vtlens render INPUT OUTPUT [options]";
   struct Case {
+    Case(std::string a, int s, std::string m, std::string i = "")
+        : args(std::move(a)), status(s), message(std::move(m)), input(std::move(i)) {}
     std::string args;
     int status;
     std::string message, input;
