@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
@@ -105,24 +106,25 @@ TEST(TempFiles, StaleTemporariesOfTheOutputAreRemoved) {
     EXPECT_EQ(std::filesystem::exists(dir + name), !removed) << name;
 }
 
-// Every 8- and 16-bit file value against rounding half up in long double (exact for these
-// magnitudes), and every world value through a file and back.
+// Value, from, to, rescaled: half up, exact where a float would not be (1 of 65535 is 0.500008
+// of a world step, 16384 of 32768 the one true tie, 32767.5); beyond full scale clamps. Host
+// values come back through 16 bits, 8-bit file values through the host's scale.
 TEST(PixelConvert, IntegerRescalesRoundHalfUpAndRoundTrip) {
-  for (const long double file : {255.0L, 65535.0L}) {
-    for (uint32_t v = 0; v <= file; ++v)
-      ASSERT_EQ(RescaleChannel(v, uint32_t(file), 32768), uint32_t(v * 32768 / file + 0.5L)) << v;
-    for (uint32_t w = 0; w <= 32768; ++w) {
-      const uint32_t stored = RescaleChannel(w, 32768, uint32_t(file));
-      ASSERT_EQ(stored, uint32_t(w * file / 32768 + 0.5L)) << w;
-      if (file == 65535) {
-        ASSERT_EQ(RescaleChannel(stored, 65535, 32768), w) << w;
-      }
-    }
-  }
-  EXPECT_EQ(RescaleChannel(16384, 32768, 65535), 32768u);  // the one tie, 32767.5, goes up
-  EXPECT_EQ(RescaleChannel(40000, 32768, 65535), 65535u);  // beyond full scale is clamped
+  const std::array<uint32_t, 4> cases[] = {
+      {1, 255, 32768, 129},         {1, 65535, 32768, 1},
+      {32767, 65535, 32768, 16384}, {1, 32768, 65535, 2},
+      {16384, 32768, 65535, 32768}, {40000, 32768, 65535, 65535},
+      {65, 32768, 255, 1},          {7, 0, 255, 0}};
+  for (const auto& [v, from, to, rescaled] : cases)
+    EXPECT_EQ(RescaleChannel(v, from, to), rescaled) << v << " " << from << " " << to;
+  for (uint32_t w = 0; w <= 32768; ++w)
+    ASSERT_EQ(RescaleChannel(RescaleChannel(w, 32768, 65535), 65535, 32768), w) << w;
+  for (uint32_t v = 0; v <= 255; ++v)
+    ASSERT_EQ(RescaleChannel(RescaleChannel(v, 255, 32768), 32768, 255), v) << v;
 }
 
+// Floats to integers clamp (NaN to 0) and round half up. Alpha: colour, alpha, full scale,
+// associated (200 x 128 / 255 = 100.39), back (199.2); colour above alpha clamps.
 TEST(PixelConvert, FloatChannelsAndAlpha) {
   const std::tuple<float, uint32_t, uint32_t> cases[] = {
       {0.5f, 255, 128},         {0.5f, 32768, 16384},
@@ -132,19 +134,15 @@ TEST(PixelConvert, FloatChannelsAndAlpha) {
   for (const auto& [f, max, expected] : cases) EXPECT_EQ(FloatToChannel(f, max), expected) << f;
   EXPECT_EQ(ChannelToFloat(16384, 32768), 0.5f);
   EXPECT_EQ(ChannelToFloat(51, 255), float(51.0 / 255.0));
-  struct Alpha {
-    uint32_t c, a, max, associated, back;
-  };
-  const Alpha alphas[] = {{200, 128, 255, 100, 199},  // 100.39; 100 x 255 / 128 = 199.2
-                          {255, 255, 255, 255, 255},
-                          {10, 0, 255, 0, 0},
-                          {32768, 16384, 32768, 16384, 32768},
-                          {1, 1, 32768, 0, 0}};
-  for (const Alpha& c : alphas) {
-    EXPECT_EQ(AssociateChannel(c.c, c.a, c.max), c.associated);
-    EXPECT_EQ(DissociateChannel(c.associated, c.a, c.max), c.back);
+  const std::array<uint32_t, 5> alphas[] = {{200, 128, 255, 100, 199},
+                                            {10, 0, 255, 0, 0},
+                                            {32768, 16384, 32768, 16384, 32768},
+                                            {1, 1, 32768, 0, 0}};
+  for (const auto& [c, a, max, associated, back] : alphas) {
+    EXPECT_EQ(AssociateChannel(c, a, max), associated) << c << " " << a;
+    EXPECT_EQ(DissociateChannel(associated, a, max), back) << c << " " << a;
   }
-  EXPECT_EQ(DissociateChannel(200u, 100u, 255u), 255u);  // colour above alpha clamps
+  EXPECT_EQ(DissociateChannel(200u, 100u, 255u), 255u);
   EXPECT_EQ(AssociateChannel(0.5f, 0.25f), 0.125f);
   EXPECT_EQ(DissociateChannel(0.125f, 0.25f), 0.5f);
   EXPECT_EQ(DissociateChannel(0.125f, 0.0f), 0.0f);

@@ -82,15 +82,11 @@ TEST_F(SlurmScript, WritesArrayTasksOverChunks) {
     const SlurmJob job = Plan(c.args, context);
     for (const std::string& line : c.lines)
       EXPECT_NE(("\n" + job.script).find("\n" + withFolder(line) + "\n"), std::string::npos)
-          << c.args[1] << ": no line\n"
-          << withFolder(line) << "\nin\n"
-          << job.script;
+          << job.script << "lacks " << withFolder(line);
     for (const auto& [task, expected] : c.tasks) {
       const std::string out = RunTask(job.script, task);
-      EXPECT_TRUE(expected.empty() ? out.empty()
-                                   : out.find(withFolder(expected)) != std::string::npos)
-          << c.args[1] << " task " << task << "\n"
-          << out;
+      EXPECT_TRUE(expected.empty() ? out.empty() : out.find(withFolder(expected)) != out.npos)
+          << c.args[1] << " task " << task << ": " << out;
     }
   }
 }
@@ -98,13 +94,10 @@ TEST_F(SlurmScript, WritesArrayTasksOverChunks) {
 // Presets are copied beside the script under a name of their contents, so an edit after
 // submitting changes no task.
 TEST_F(SlurmScript, CopiesPresetsByContentAndRefusesWhatCannotBeSubmitted) {
-  const auto sequence = [](std::vector<std::string> more) {
-    more.insert(more.begin(), {"p.####.exr", "o.####.exr", "--frames", "1-2"});
-    return more;
+  const auto sequence = [](const char* option, const char* value) {
+    return std::vector<std::string>{"p.####.exr", "o.####.exr", "--frames", "1-2", option, value};
   };
-  // Copied beside the script under a name of their contents: an edit after submitting
-  // changes no task.
-  const SlurmJob first = Plan(sequence({"--preset", "lens.json"}), context);
+  const SlurmJob first = Plan(sequence("--preset", "lens.json"), context);
   ASSERT_EQ(first.copies.size(), 1u);
   EXPECT_EQ(first.copies[0].contents, "{\"R4 C2\": -0.05}\n");
   EXPECT_EQ(first.copies[0].path.rfind(folder + "/o.preset-", 0), 0u) << first.copies[0].path;
@@ -112,17 +105,14 @@ TEST_F(SlurmScript, CopiesPresetsByContentAndRefusesWhatCannotBeSubmitted) {
             std::string::npos);
   EXPECT_EQ(OptionValue(first.taskArguments, "preset"), first.copies[0].path);
   std::ofstream(folder + "/lens.json") << "{\"R4 C2\": -0.06}\n";
-  EXPECT_NE(Plan(sequence({"--preset", "lens.json"}), context).copies[0].path,
-            first.copies[0].path);
+  EXPECT_NE(Plan(sequence("--preset", "lens.json"), context).copies[0].path, first.copies[0].path);
 
-  const std::vector<std::string> bad[] = {sequence({"--chunk", "0"}),
-                                          sequence({"--partition", "a b"}),
-                                          sequence({"--time", "1h"}),
-                                          sequence({"--cpus-per-task", "0"}),
-                                          sequence({"--script", "a\"b/job.sh"}),
-                                          sequence({"--preset", "no such.json"}),
-                                          {"p.exr", "o.exr", "--frames", "1-2"},
-                                          {"p.####.exr", "o.####.exr"}};
+  std::vector<std::vector<std::string>> bad = {{"p.####.exr", "o.####.exr"},
+                                               {"p.exr", "o.exr", "--frames", "1-2"}};
+  const std::pair<const char*, const char*> refused[] = {
+      {"--chunk", "0"},         {"--partition", "a b"},      {"--time", "1h"},
+      {"--cpus-per-task", "0"}, {"--script", "a\"b/job.sh"}, {"--preset", "no such.json"}};
+  for (const auto& [option, value] : refused) bad.push_back(sequence(option, value));
   for (const auto& args : bad)
     EXPECT_NE(UsageMessage([&] { Plan(args, context); }), "(no error)") << args.back();
 }

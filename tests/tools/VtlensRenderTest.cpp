@@ -1,6 +1,7 @@
 // vtlens render and demo, run as built, on small images the tests make.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <sys/wait.h>
@@ -27,13 +28,9 @@ TEST(VtlensRender, IdentityGivesTheInputBackInEachFormsConvention) {
   ImageSpec desc;
   const auto out = ReadRaw<uint8_t>(dir + "/out.png", 4, &desc);
   ASSERT_EQ(std::vector<int>({desc.width, desc.height}), std::vector<int>({65, 33}));
-  for (int y = 0; y < 32; ++y)
-    for (int x = 0; x < 64; ++x) {
-      const uint8_t* p = &out[size_t((y * 65 + x) * 4)];
-      ASSERT_EQ(std::vector<int>(p, p + 4),
-                (std::vector<int>{(x * 3) % 256, (y * 5) % 256, (x + y) % 256, 255}))
-          << x << "," << y;
-    }
+  const auto in = ReadRaw<uint8_t>(dir + "/ramp.png", 4);
+  for (size_t y = 0; y < 32; ++y)
+    ASSERT_TRUE(std::equal(&in[y * 256], &in[y * 256 + 256], &out[y * 260])) << "row " << y;
   // Raw channels pass untouched, colour under zero alpha too; an 8-bit PNG in a 16-bit world
   // is written as 16 bits (1 -> 129 -> 258). Alpha and depth conversions on their own are
   // checked in ImageFileTest.

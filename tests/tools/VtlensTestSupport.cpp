@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -64,10 +63,9 @@ std::string ScratchFolder() {
 }
 
 std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
+  std::ostringstream text;
+  text << std::ifstream(path, std::ios::binary).rdbuf();
+  return text.str();
 }
 
 std::string UsageMessage(const std::function<void()>& f) {
@@ -160,21 +158,8 @@ Image RampImage(int32_t width, int32_t height) {
   Image image = MakeImage(width, height, kDepth8);
   for (int32_t y = 0; y < height; ++y)
     for (int32_t x = 0; x < width; ++x) {
-      size_t i = ChannelIndex(image, x, y, 0);
-      image.pixels8[i] = 255;
-      image.pixels8[i + 1] = static_cast<uint8_t>((x * 3) % 256);
-      image.pixels8[i + 2] = static_cast<uint8_t>((y * 5) % 256);
-      image.pixels8[i + 3] = static_cast<uint8_t>((x + y) % 256);
+      uint8_t* p = &image.pixels8[ChannelIndex(image, x, y, 0)];
+      p[0] = 255, p[1] = uint8_t(x * 3), p[2] = uint8_t(y * 5), p[3] = uint8_t(x + y);
     }
   return image;
-}
-
-std::vector<std::vector<double>> NumberLines(const std::string& text) {
-  std::vector<std::vector<double>> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    std::istringstream words(line);
-    lines.emplace_back(std::istream_iterator<double>(words), std::istream_iterator<double>());
-  }
-  return lines;
 }
