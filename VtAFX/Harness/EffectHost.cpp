@@ -72,6 +72,7 @@ std::unique_ptr<EffectHost> EffectHost::Load(const std::string& path, std::strin
   std::memcpy(&host->entry_, &entry, sizeof entry);
   host->params_.push_back(LayerDecl());
   host->pool_.reset(new RowPool(options.iterateThreads));
+  host->worldMemory_.reset(new WorldMemory);
   return host;
 }
 

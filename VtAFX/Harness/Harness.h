@@ -14,7 +14,8 @@
 //
 // Threads: an EffectHost's commands other than rendering run one at a time. Render may run on
 // several threads at once, for one instance or several, as long as nothing changes the
-// instances meanwhile; renders share nothing writable but thread-safe counters.
+// instances meanwhile; renders share nothing writable but thread-safe counters and the
+// host's frame memory.
 #pragma once
 
 #include <atomic>
@@ -34,6 +35,7 @@
 namespace harness {
 
 class RowPool;
+class WorldMemory;
 struct CallScope;
 
 // ------------------------------------------------------------------ faults and options
@@ -261,6 +263,7 @@ class EffectHost {
   std::vector<uint8_t> piplBytes_;
   PF_FilterProc entry_ = nullptr;
   std::unique_ptr<RowPool> pool_;
+  std::unique_ptr<WorldMemory> worldMemory_;  // the layer and output worlds' pixels
   std::vector<ParamDecl> params_;
   A_long declaredCount_ = 0;
   HostTotals totals_;
@@ -325,8 +328,11 @@ class EffectInstance {
   CommandRecord UserChangedParam(PF_ParamIndex index, const CallOptions& options = {});
 
   // Renders one frame as the host does: smart pre-render, smart render, disposal of the
-  // pre-render data. Safe to call from several threads at once.
+  // pre-render data. Safe to call from several threads at once. The second form replaces
+  // `result` and reuses its output image's storage: callers rendering frame after frame
+  // spare the system a fresh buffer each time.
   RenderResult Render(const RenderRequest& request) const;
+  void Render(const RenderRequest& request, RenderResult& result) const;
 
  private:
   friend struct CallScope;

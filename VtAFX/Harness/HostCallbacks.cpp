@@ -219,10 +219,10 @@ PF_Err CheckoutLayerPixels(PF_ProgPtr effect_ref, A_long checkout_idL, PF_Effect
     const PF_LRect& r = c.result.result_rect;
     std::unique_ptr<World> world =
         MakeWorld(r.right - r.left, r.bottom - r.top, scope->layer->depth, scope->rowPadding, 0,
-                  kPaddingByte);
+                  kPaddingByte, scope->worldMemory, scope->pool);
     world->world.origin_x = r.left;
     world->world.origin_y = r.top;
-    CopyImageToWorld(*scope->layer, *world);
+    CopyImageToWorld(*scope->layer, *world, scope->pool);
     scope->layerPixels.emplace_back(checkout_idL, world.get());
     *pixels = &world->world;
     scope->worlds.push_back(std::move(world));
@@ -249,8 +249,9 @@ PF_Err CheckoutOutput(PF_ProgPtr effect_ref, PF_EffectWorld** output) {
     const int64_t w = std::max<int64_t>(int64_t(r.right) - r.left, 0);
     const int64_t h = std::max<int64_t>(int64_t(r.bottom) - r.top, 0);
     if (w > PF_MAX_WORLD_WIDTH || h > PF_MAX_WORLD_HEIGHT) return PF_Err_OUT_OF_MEMORY;
-    std::unique_ptr<World> world = MakeWorld(int32_t(w), int32_t(h), scope->layer->depth,
-                                             scope->rowPadding, scope->outputFill, kPaddingByte);
+    std::unique_ptr<World> world =
+        MakeWorld(int32_t(w), int32_t(h), scope->layer->depth, scope->rowPadding, scope->outputFill,
+                  kPaddingByte, scope->worldMemory, scope->pool);
     world->world.origin_x = r.left;
     world->world.origin_y = r.top;
     scope->output = world.get();

@@ -73,6 +73,7 @@ CallScope::CallScope(EffectHost& h, const CallOptions& o) : host(h), options(o) 
     rules.push_back({target, f.occurrence, f.error});
   }
   for (std::atomic<int32_t>& c : calls) c.store(0);
+  worldMemory = h.worldMemory_.get();
   if (options.iterateThreads > 0) {
     ownPool.reset(new RowPool(options.iterateThreads));
     pool = ownPool.get();

@@ -14,6 +14,7 @@
 #include "AE_EffectCB.h"
 #include "Harness.h"
 #include "SPBasic.h"
+#include "WorldMemory.h"
 
 namespace harness {
 
@@ -91,25 +92,39 @@ _PF_UtilCallbacks* UtilCallbacks();
 // The interaction callbacks placed in every in_data.
 PF_InteractCallbacks InteractCallbacks();
 
-// A world the host made: the record the effect sees, and the pixels behind it.
+// A world the host made: the record the effect sees, and the pixels behind it, which go
+// back to `memory` (when set) with the world.
 struct World {
+  World() = default;
+  World(const World&) = delete;
+  World& operator=(const World&) = delete;
+  ~World() {
+    if (memory != nullptr) memory->Give(std::move(bytes), size);
+  }
+
   PF_EffectWorld world{};
   Depth depth = Depth::k8;
   std::unique_ptr<uint8_t[]> bytes;  // (height - 1) * rowbytes + width * pixel bytes
   size_t size = 0;
+  WorldMemory* memory = nullptr;
 };
 
 // Makes a world of `width` x `height` pixels (negative sizes count as 0) whose rows are
 // `padding` pixels longer than the width, the padding bytes holding `paddingByte` and the
-// pixels `fill`. The buffer ends with the last pixel, so reading past it is caught by the
-// address sanitizer.
+// pixels `fill`, its buffer from `memory` when given. The buffer ends with the last pixel,
+// so reading past it is caught by the address sanitizer. Here and in the copies below,
+// `pool` (when given) shares the rows out: else a large frame's copies are the
+// single-threaded part of its render.
 std::unique_ptr<World> MakeWorld(int32_t width, int32_t height, Depth depth, int32_t padding,
-                                 uint8_t fill, uint8_t paddingByte);
+                                 uint8_t fill, uint8_t paddingByte, WorldMemory* memory = nullptr,
+                                 RowPool* pool = nullptr);
 
 // Fills `world` from the part of `image` that it covers (world origin in image pixels).
-void CopyImageToWorld(const Image& image, World& world);
-// The world's pixels as an image at the world's origin.
+void CopyImageToWorld(const Image& image, World& world, RowPool* pool = nullptr);
+// The world's pixels as an image at the world's origin; the second form writes them into
+// `image`, whose storage is reused when it is large enough.
 Image WorldToImage(const World& world);
+void CopyWorldToImage(const World& world, Image& image, RowPool* pool = nullptr);
 // True when every padding byte of the world's rows still holds `paddingByte`.
 bool PaddingIntact(const World& world, uint8_t paddingByte);
 
@@ -132,6 +147,7 @@ struct CallScope {
   A_long layerWidth = 0, layerHeight = 0;
   RowPool* pool = nullptr;
   std::unique_ptr<RowPool> ownPool;
+  WorldMemory* worldMemory = nullptr;  // the host's, for the layer and output worlds
 
   PF_InData inData{};
   PF_OutData outData{};

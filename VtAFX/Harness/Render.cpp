@@ -1,8 +1,10 @@
 // One frame as the host renders it: smart pre-render, smart render when pre-render
 // succeeded, then the disposal of the pre-render data through the effect's own function.
+#include <atomic>
 #include <cstring>
 
 #include "HostScope.h"
+#include "RowPool.h"
 
 namespace harness {
 namespace {
@@ -11,7 +13,7 @@ short BitDepth(Depth depth) { return short(depth); }
 
 // True when `world` still holds exactly the part of `layer` it was filled from. Layer
 // checkouts lie inside the layer, so every world pixel has its layer pixel.
-bool MatchesLayer(const World& world, const Image& layer) {
+bool MatchesLayer(const World& world, const Image& layer, RowPool* pool) {
   const PF_EffectWorld& w = world.world;
   if (w.origin_x < 0 || w.origin_y < 0 || int64_t(w.origin_x) + w.width > layer.width ||
       int64_t(w.origin_y) + w.height > layer.height) {
@@ -19,23 +21,32 @@ bool MatchesLayer(const World& world, const Image& layer) {
   }
   const size_t pixel = size_t(PixelBytes(world.depth));
   const size_t row = size_t(w.width) * pixel;
-  for (int32_t y = 0; row > 0 && y < w.height; ++y) {
+  if (row == 0) return true;
+  std::atomic<bool> same{true};
+  ShareRows(pool, w.height, [&](int32_t y) {
     const uint8_t* from =
         layer.pixels.data() +
         (size_t(y + w.origin_y) * size_t(layer.width) + size_t(w.origin_x)) * pixel;
     if (std::memcmp(world.bytes.get() + size_t(y) * size_t(w.rowbytes), from, row) != 0) {
-      return false;
+      same.store(false, std::memory_order_relaxed);
     }
-  }
-  return true;
+  });
+  return same.load();
 }
 
 }  // namespace
 
 RenderResult EffectInstance::Render(const RenderRequest& request) const {
+  RenderResult result;
+  Render(request, result);
+  return result;
+}
+
+void EffectInstance::Render(const RenderRequest& request, RenderResult& result) const {
   if (request.layer == nullptr) throw std::invalid_argument("Render needs a layer");
   const Image& layer = *request.layer;
-  RenderResult result;
+  Image storage = std::move(result.output);
+  result = RenderResult{};
   CallScope scope(*host_, request.options);
   scope.instance = this;
   scope.layer = &layer;
@@ -82,11 +93,13 @@ RenderResult EffectInstance::Render(const RenderRequest& request) const {
 
   if (scope.output != nullptr) {
     result.outputCheckedOut = true;
-    result.output = WorldToImage(*scope.output);
+    result.output = std::move(storage);
+    CopyWorldToImage(*scope.output, result.output, scope.pool);
     result.outputPaddingIntact = PaddingIntact(*scope.output, PaddingByte());
   }
   for (const auto& handed : scope.layerPixels) {
-    if (!MatchesLayer(*handed.second, layer) || !PaddingIntact(*handed.second, PaddingByte())) {
+    if (!MatchesLayer(*handed.second, layer, scope.pool) ||
+        !PaddingIntact(*handed.second, PaddingByte())) {
       result.inputIntact = false;
     }
   }
@@ -97,7 +110,6 @@ RenderResult EffectInstance::Render(const RenderRequest& request) const {
   result.effectRef = scope.inData.effect_ref;
   result.samples = std::move(scope.samples);
   host_->totals_.framesRendered.fetch_add(1);
-  return result;
 }
 
 }  // namespace harness

@@ -4,6 +4,11 @@
 #include <atomic>
 
 namespace harness {
+namespace {
+
+thread_local bool tOnWorker = false;
+
+}  // namespace
 
 struct RowPool::Job {
   const std::function<bool(int32_t)>* item = nullptr;
@@ -41,6 +46,7 @@ void RowPool::Run(int32_t count, const std::function<bool(int32_t)>& item) {
 }
 
 void RowPool::Work() {
+  tOnWorker = true;
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
     wake_.wait(lock, [&] { return stopping_ || !jobs_.empty(); });
@@ -64,6 +70,17 @@ void RowPool::Work() {
     }
     if (--job->active == 0) finished_.notify_all();
   }
+}
+
+void ShareRows(RowPool* pool, int32_t rows, const std::function<void(int32_t)>& row) {
+  if (pool == nullptr || tOnWorker) {
+    for (int32_t y = 0; y < rows; ++y) row(y);
+    return;
+  }
+  pool->Run(rows, [&row](int32_t y) {
+    row(y);
+    return true;
+  });
 }
 
 }  // namespace harness

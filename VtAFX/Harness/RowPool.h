@@ -42,4 +42,9 @@ class RowPool {
   std::vector<std::thread> workers_;
 };
 
+// Calls `row`(y) for y = 0 .. rows-1: shared out on `pool` when there is one and the caller
+// is not a worker of any pool (where Run may not be called), else on this thread in order.
+// For the host's own per-row work on its worlds (filling, copying, comparing).
+void ShareRows(RowPool* pool, int32_t rows, const std::function<void(int32_t)>& row);
+
 }  // namespace harness

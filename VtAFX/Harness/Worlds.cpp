@@ -3,6 +3,7 @@
 
 #include "AE_EffectPixelFormat.h"
 #include "HostScope.h"
+#include "RowPool.h"
 
 namespace harness {
 
@@ -34,7 +35,8 @@ Image MakeImage(int32_t width, int32_t height, Depth depth) {
 }
 
 std::unique_ptr<World> MakeWorld(int32_t width, int32_t height, Depth depth, int32_t padding,
-                                 uint8_t fill, uint8_t paddingByte) {
+                                 uint8_t fill, uint8_t paddingByte, WorldMemory* memory,
+                                 RowPool* pool) {
   std::unique_ptr<World> w(new World);
   width = std::max(width, 0);
   height = std::max(height, 0);
@@ -44,12 +46,18 @@ std::unique_ptr<World> MakeWorld(int32_t width, int32_t height, Depth depth, int
   const size_t rowPixels = size_t(width) * pixel;
   w->size = height > 0 ? (size_t(height) - 1) * rowbytes + rowPixels : 0;
   // A world without pixels still gets an address, as the host never hands out null data.
-  w->bytes.reset(new uint8_t[std::max<size_t>(w->size, 1)]);
-  for (int32_t y = 0; y < height; ++y) {
-    uint8_t* row = w->bytes.get() + size_t(y) * rowbytes;
+  if (memory != nullptr) {
+    w->bytes = memory->Take(w->size);
+    w->memory = memory;
+  } else {
+    w->bytes.reset(new uint8_t[std::max<size_t>(w->size, 1)]);
+  }
+  uint8_t* bytes = w->bytes.get();
+  ShareRows(pool, height, [=](int32_t y) {
+    uint8_t* row = bytes + size_t(y) * rowbytes;
     std::memset(row, fill, rowPixels);
     if (y + 1 < height) std::memset(row + rowPixels, paddingByte, rowbytes - rowPixels);
-  }
+  });
   w->depth = depth;
   PF_EffectWorld& world = w->world;
   world.world_flags = PF_WorldFlag_WRITEABLE | (depth == Depth::k16 ? PF_WorldFlag_DEEP : 0);
@@ -62,34 +70,44 @@ std::unique_ptr<World> MakeWorld(int32_t width, int32_t height, Depth depth, int
   return w;
 }
 
-void CopyImageToWorld(const Image& image, World& world) {
+void CopyImageToWorld(const Image& image, World& world, RowPool* pool) {
   const PF_EffectWorld& w = world.world;
   const size_t pixel = size_t(PixelBytes(world.depth));
-  for (int32_t y = 0; y < w.height; ++y) {
+  ShareRows(pool, w.height, [&](int32_t y) {
     const int32_t sy = y + w.origin_y;
-    if (sy < 0 || sy >= image.height) continue;
+    if (sy < 0 || sy >= image.height) return;
     const int32_t x0 = std::max(0, -w.origin_x);
     const int32_t x1 = std::min(w.width, image.width - w.origin_x);
-    if (x1 <= x0) continue;
+    if (x1 <= x0) return;
     std::memcpy(
         world.bytes.get() + size_t(y) * size_t(w.rowbytes) + size_t(x0) * pixel,
         image.pixels.data() + (size_t(sy) * size_t(image.width) + size_t(x0 + w.origin_x)) * pixel,
         size_t(x1 - x0) * pixel);
-  }
+  });
 }
 
 Image WorldToImage(const World& world) {
+  Image image;
+  CopyWorldToImage(world, image);
+  return image;
+}
+
+void CopyWorldToImage(const World& world, Image& image, RowPool* pool) {
   const PF_EffectWorld& w = world.world;
-  Image image = MakeImage(w.width, w.height, world.depth);
+  image.width = std::max(w.width, 0);
+  image.height = std::max(w.height, 0);
+  image.depth = world.depth;
   image.originX = w.origin_x;
   image.originY = w.origin_y;
-  const size_t rowPixels = size_t(w.width) * size_t(PixelBytes(world.depth));
+  const size_t rowPixels = size_t(image.width) * size_t(PixelBytes(world.depth));
+  // Every byte is written below, so storage the image already has needs no clearing.
+  image.pixels.resize(size_t(image.height) * rowPixels);
   // An image of width 0 has no pixel storage at all: memcpy must not see its null pointer.
-  for (int32_t y = 0; rowPixels > 0 && y < w.height; ++y) {
+  if (rowPixels == 0) return;
+  ShareRows(pool, image.height, [&](int32_t y) {
     std::memcpy(image.pixels.data() + size_t(y) * rowPixels,
                 world.bytes.get() + size_t(y) * size_t(w.rowbytes), rowPixels);
-  }
-  return image;
+  });
 }
 
 bool PaddingIntact(const World& world, uint8_t paddingByte) {

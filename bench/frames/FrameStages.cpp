@@ -77,7 +77,7 @@ void MapFrame(const RenderContext& context, SourceMap& map) {
 }
 
 bool ResampleFrame(const RenderContext& context, const harness::Image& input, const SourceMap& map,
-                   harness::Image& output) {
+                   harness::Image& output, harness::RowPool& pool) {
   if (context.filterType < 2 || context.filterType > 6 || output.depth != input.depth ||
       output.width != map.width || output.height != map.height) {
     return false;
@@ -92,8 +92,8 @@ bool ResampleFrame(const RenderContext& context, const harness::Image& input, co
   const int32_t bits = static_cast<int32_t>(input.depth);
   const BatchedSampler sampler = context.plan.samplers[bits == 8 ? 0 : bits == 16 ? 1 : 2];
 
-  PointPacket positions;
-  for (int32_t row = 0; row < map.height; ++row) {
+  pool.Run(map.height, [&](int32_t row) {
+    PointPacket positions;
     const size_t first = static_cast<size_t>(row) * static_cast<size_t>(map.width);
     uint8_t* out = output.pixels.data() + first * static_cast<size_t>(pixelBytes);
     for (int32_t start = 0; start < map.width; start += kPacketCapacity) {
@@ -105,7 +105,8 @@ bool ResampleFrame(const RenderContext& context, const harness::Image& input, co
       sampler(source, positions,
               out + static_cast<size_t>(start) * static_cast<size_t>(pixelBytes));
     }
-  }
+    return true;
+  });
   return true;
 }
 

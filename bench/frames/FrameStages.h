@@ -9,6 +9,7 @@
 
 #include "Host/RenderContext.h"
 #include "Image.h"
+#include "RowPool.h"
 
 namespace stages {
 
@@ -48,9 +49,9 @@ void MapFrame(const RenderContext& context, SourceMap& map);
 
 // Resamples `input` at the positions of `map` with the context's filter (not "Built-in",
 // which is the host's sampler) into `output`, map-sized and of the input's depth, through
-// the row callbacks' own description of the input and choice of sampler. False for
-// "Built-in" or an output that does not match.
+// the row callbacks' own description of the input and choice of sampler, the rows shared
+// out on `pool`. False for "Built-in" or an output that does not match.
 bool ResampleFrame(const RenderContext& context, const harness::Image& input, const SourceMap& map,
-                   harness::Image& output);
+                   harness::Image& output, harness::RowPool& pool);
 
 }  // namespace stages

@@ -24,10 +24,11 @@
 #include "FrameStages.h"
 #include "Harness.h"
 #include "Image.h"
+#include "ModuleLoader.h"
 #include "OpenCvBaseline.h"
 #include "ProcessorPaths.h"
 #include "Resampling/CpuFeatures.h"
-#include "support/LoadedEffect.h"
+#include "RowPool.h"
 
 namespace {
 
@@ -59,13 +60,55 @@ constexpr Filter kFilters[] = {
 constexpr int32_t kDefaultFilter = 4;  // "Lanczos-2", the control's default
 
 // The processor paths, forced through the feature word of the stages' own copy of the
-// effect (whole frames run in the loaded module, which takes the widest path). The lens
-// lanes have no SSE4.1 body, so the map rows skip that one.
+// effect, and for whole frames through the benchmarks' copy of the module. The lens lanes
+// have no SSE4.1 body, so the map and frame rows skip that one.
 using Path = ProcessorPath;
 constexpr const auto& kPaths = kProcessorPaths;
 bool PathAvailable(const Path& path) {
   return (QueryCpuFeatures() & path.features) == path.features;
 }
+const Path& WidestPath() {
+  const Path* widest = &kPaths[0];
+  for (const Path& path : kPaths) {
+    if (PathAvailable(path)) widest = &path;
+  }
+  return *widest;
+}
+
+// The benchmarks' module, set up as a host sets up an effect, and its door to the feature
+// word.
+typedef uint32_t (*OverrideFunction)(uint32_t);
+struct BenchModule {
+  std::unique_ptr<harness::EffectHost> host;
+  OverrideFunction overrideFeatures = nullptr;
+};
+BenchModule& Module() {
+  static BenchModule module = [] {
+    BenchModule m;
+    std::string error;
+    m.host = harness::EffectHost::Load(VTAFX_BENCH_MODULE_PATH, error);
+    harness::ModuleHandle handle;
+    if (!m.host || !harness::OpenModule(VTAFX_BENCH_MODULE_PATH, handle, error)) {
+      throw std::runtime_error("cannot load the effect: " + error);
+    }
+    void* hook = harness::FindExport(handle, "VtAFXBenchOverrideCpuFeatures");
+    if (hook == nullptr) throw std::runtime_error("the benchmarks' module has no path hook");
+    std::memcpy(&m.overrideFeatures, &hook, sizeof hook);
+    m.host->GlobalSetup();
+    m.host->ParamsSetup();
+    return m;
+  }();
+  return module;
+}
+
+// Holds the module's feature word at `path` for its lifetime, then the processor's own.
+class ModulePath {
+ public:
+  explicit ModulePath(const Path& path) { Module().overrideFeatures(path.features); }
+  ~ModulePath() { Module().overrideFeatures(QueryCpuFeatures()); }
+  ModulePath(const ModulePath&) = delete;
+  ModulePath& operator=(const ModulePath&) = delete;
+};
 
 const char* LensName(Lens lens) {
   return lens == Lens::kDefault ? "default" : lens == Lens::kClosedForm ? "closed" : "identity";
@@ -197,6 +240,7 @@ struct FrameCase {
   Depth depth;
   Filter filter;
   int32_t threads;
+  Path path;
 };
 
 // A whole frame: smart pre-render, smart render on the iterate suites' pool, disposal, with
@@ -205,7 +249,8 @@ struct FrameCase {
 // the whole OpenCV undistortion (map and remap).
 void BM_Frame(benchmark::State& state, FrameCase c, std::string name) {
   const harness::Image& layer = Input(c.size, c.depth);
-  harness::EffectInstance instance(LoadedEffect());
+  const ModulePath forced(c.path);
+  harness::EffectInstance instance(*Module().host);
   instance.SetLayerSize(layer.width, layer.height);
   instance.SetValue(instance.FindParam("Lens Model"), {double(stages::LensModelChoice(c.lens))});
   instance.SetValue(instance.FindParam("Filter Type"), {double(c.filter.type)});
@@ -235,17 +280,19 @@ void BM_Frame(benchmark::State& state, FrameCase c, std::string name) {
   }
   baseline::SetThreads(c.threads);
 
+  // One result for every iteration, as a host renders frame after frame into the memory
+  // of the last: the output's storage is reused, not faulted in afresh each time.
   PF_Err err = 0;
-  harness::Image rendered;
+  harness::RenderResult frame;
   Compare(
       state, name,
       [&] {
-        harness::RenderResult frame = instance.Render(request);
+        instance.Render(request, frame);
         if (frame.err) err = frame.err;
-        rendered = std::move(frame.output);
-        benchmark::DoNotOptimize(rendered.pixels.data());
+        benchmark::DoNotOptimize(frame.output.pixels.data());
       },
       baselines);
+  const harness::Image& rendered = frame.output;
   if (err) {
     state.SkipWithError(("render failed: " + std::to_string(err)).c_str());
     return;
@@ -257,7 +304,8 @@ void BM_Frame(benchmark::State& state, FrameCase c, std::string name) {
     stages::ContextPtr context =
         stages::MakeContext(c.lens, c.filter.type, c.size.width, c.size.height);
     harness::Image staged = harness::MakeImage(map.width, map.height, c.depth);
-    const bool same = context && stages::ResampleFrame(*context, layer, map, staged) &&
+    harness::RowPool pool(1);
+    const bool same = context && stages::ResampleFrame(*context, layer, map, staged, pool) &&
                       staged.width == rendered.width && staged.height == rendered.height &&
                       staged.pixels == rendered.pixels;
     state.counters["same_as_stages"] = same ? 1 : 0;
@@ -302,11 +350,11 @@ void BM_Map(benchmark::State& state, Lens lens, Size size, Path path, std::strin
   state.SetItemsProcessed(state.iterations() * int64_t(size.width) * size.height);
 }
 
-// The resampling stage alone on one thread on one processor target, over the default
-// lens's source positions; beside it cv::remap through the same positions, also on one
-// thread. (Whole frames run on the module's own choice, the widest target.)
+// The resampling stage alone on one processor target, over the default lens's source
+// positions, its rows shared out on `threads` threads as the host's iterate shares them;
+// beside it cv::remap through the same positions on as many threads.
 void BM_Resample(benchmark::State& state, Size size, Depth depth, Filter filter, Path path,
-                 std::string name) {
+                 int32_t threads, std::string name) {
   if (OverrideCpuFeatures(path.features) != path.features) {
     state.SkipWithError("this processor lacks the target");
     return;
@@ -327,10 +375,12 @@ void BM_Resample(benchmark::State& state, Size size, Depth depth, Filter filter,
     baselines.push_back(
         {std::string("remap ") + InterpolationName(filter.counterpart), [&] { remap.Run(); }});
   }
-  baseline::SetThreads(1);
+  baseline::SetThreads(threads);
+  harness::RowPool pool(threads);
   bool ok = true;
   Compare(
-      state, name, [&] { ok = stages::ResampleFrame(*context, input, map, output); }, baselines);
+      state, name, [&] { ok = stages::ResampleFrame(*context, input, map, output, pool); },
+      baselines);
   OverrideCpuFeatures(QueryCpuFeatures());
   if (!ok) state.SkipWithError("resampling refused its inputs");
   state.SetItemsProcessed(state.iterations() * int64_t(size.width) * size.height);
@@ -344,10 +394,12 @@ constexpr int32_t kIterations = 2;
 
 // The quick set: every filter at every depth once (small frame, default lens, one thread),
 // every filter with the other two lenses, and the default filter on two threads and on the
-// large frame (8-bit there on one thread too, so both sizes show the two-thread scaling).
+// large frame (8-bit there on one thread too, so both sizes show the two-thread scaling),
+// all on the widest path; the default filter at 8 bits also on the others.
 bool InQuickSet(const FrameCase& c) {
   const bool defaultFilter = c.filter.type == kDefaultFilter;
   const bool eightBit = c.depth == Depth::k8;
+  if (c.path.features != WidestPath().features) return defaultFilter && eightBit;
   if (Large(c.size)) {
     if (c.threads == 1) return defaultFilter && eightBit;
     return defaultFilter && (c.lens == Lens::kDefault || eightBit);
@@ -382,9 +434,17 @@ void Register(bool all) {
           continue;
         }
         for (const Path& path : kPaths) {
-          Add(std::string("Resample/") + SizeName(size) + "/" + DepthName(depth) + "/" +
-                  filter.name + "/" + path.name,
-              BM_Resample, size, depth, filter, path);
+          for (int32_t threads : {1, 2}) {
+            // Two threads for the widest and the narrowest path: the scaling, not every path
+            // again, unless everything is asked for.
+            if (!all && threads == 2 && path.features != 0 &&
+                path.features != WidestPath().features) {
+              continue;
+            }
+            Add(std::string("Resample/") + SizeName(size) + "/" + DepthName(depth) + "/" +
+                    filter.name + "/" + path.name + "/threads:" + std::to_string(threads),
+                BM_Resample, size, depth, filter, path, threads);
+          }
         }
       }
     }
@@ -394,11 +454,15 @@ void Register(bool all) {
       for (Depth depth : kDepths) {
         for (const Filter& filter : kFilters) {
           for (int32_t threads : {1, 2}) {
-            const FrameCase c{lens, size, depth, filter, threads};
-            if (!all && !InQuickSet(c)) continue;
-            Add(std::string("Frame/") + LensName(lens) + "/" + SizeName(size) + "/" +
-                    DepthName(depth) + "/" + filter.name + "/threads:" + std::to_string(threads),
-                BM_Frame, c);
+            for (const Path& path : kPaths) {
+              if (!PathAvailable(path) || path.features == kCpuFeatureSse41) continue;
+              const FrameCase c{lens, size, depth, filter, threads, path};
+              if (!all && !InQuickSet(c)) continue;
+              Add(std::string("Frame/") + LensName(lens) + "/" + SizeName(size) + "/" +
+                      DepthName(depth) + "/" + filter.name + "/" + path.name +
+                      "/threads:" + std::to_string(threads),
+                  BM_Frame, c);
+            }
           }
         }
       }

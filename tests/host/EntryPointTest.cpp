@@ -1,4 +1,5 @@
-// The effect's handlers called directly, with a stand-in host that records every request.
+// The effect's handlers and suite access called directly, with a stand-in host that records
+// every request.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -11,26 +12,65 @@
 #include <string>
 #include <vector>
 
-#include "FakeHost.h"
 #include "Host/EntryPoint.h"
+#include "Host/HostSuites.h"
+#include "Host/SuiteAccess.h"
+#include "SPErrorCodes.h"
 
 namespace {
 
 using Names = std::vector<std::string>;
 
-PF_Err Send(FakeHost& host, PF_Cmd cmd, void* extra = nullptr, PF_ParamDef** params = nullptr) {
-  return EntryPointFunc(cmd, &host.in_data, &host.out_data, params, nullptr, extra);
+// in_data with add_param and a basic suite serving every "PF " suite; records what the effect
+// asked. Its callbacks are plain C functions, so one exists at a time and they find it through
+// gHost. No utility callbacks: the effect then copies names and messages itself.
+struct FakeHost;
+FakeHost* gHost = nullptr;
+
+struct FakeHost {
+  FakeHost();
+  ~FakeHost() { gHost = nullptr; }
+  PF_InData in_data{};
+  PF_OutData out_data{};
+  SPBasicSuite basic{};
+  void* otherSuite[8] = {};      // served for every name: never called here
+  std::string acquireWithError;  // handed out with an error code all the same
+  Names acquired, released;      // in call order
+  std::map<int, std::function<PF_Err()>> addParamFaults;  // by call (1-based): a code or a throw
+  int addParamCalls = 0;
+};
+
+FakeHost::FakeHost() {
+  gHost = this;
+  basic.AcquireSuite = [](const char* name, int32, const void** suite) -> SPErr {
+    *suite = std::strncmp(name, "PF ", 3) == 0 ? gHost->otherSuite : nullptr;
+    if (*suite) gHost->acquired.push_back(name);
+    return *suite && gHost->acquireWithError != name ? kSPNoError : kSPSuiteNotFoundError;
+  };
+  basic.ReleaseSuite = [](const char* name, int32) -> SPErr {
+    gHost->released.push_back(name);
+    return kSPNoError;
+  };
+  in_data.inter.add_param = [](PF_ProgPtr, PF_ParamIndex, PF_ParamDefPtr) -> PF_Err {
+    const auto fault = gHost->addParamFaults.find(++gHost->addParamCalls);
+    return fault == gHost->addParamFaults.end() ? PF_Err_NONE : fault->second();
+  };
+  in_data.pica_basicP = &basic;
+}
+
+PF_Err Send(FakeHost& host, PF_Cmd cmd, void* extra = nullptr) {
+  return EntryPointFunc(cmd, &host.in_data, &host.out_data, nullptr, nullptr, extra);
 }
 
 // Commands the effect does not answer return 0 and leave every byte of out_data as it was;
 // the handled ones refuse missing records.
 TEST(EntryPointFunc, UnhandledCommandsTouchNothingAndMissingRecordsAreRefused) {
-  const std::set<PF_Cmd> handled = {PF_Cmd_ABOUT,
-                                    PF_Cmd_GLOBAL_SETUP,
-                                    PF_Cmd_PARAMS_SETUP,
-                                    PF_Cmd_USER_CHANGED_PARAM,
-                                    PF_Cmd_SMART_PRE_RENDER,
-                                    PF_Cmd_SMART_RENDER};
+  const std::set<PF_Cmd> handled{PF_Cmd_ABOUT,
+                                 PF_Cmd_GLOBAL_SETUP,
+                                 PF_Cmd_PARAMS_SETUP,
+                                 PF_Cmd_USER_CHANGED_PARAM,
+                                 PF_Cmd_SMART_PRE_RENDER,
+                                 PF_Cmd_SMART_RENDER};
   for (PF_Cmd cmd = -1; cmd <= PF_Cmd_NUM_CMDS + 1; ++cmd) {
     SCOPED_TRACE(cmd);
     if (handled.count(cmd)) {
@@ -43,8 +83,7 @@ TEST(EntryPointFunc, UnhandledCommandsTouchNothingAndMissingRecordsAreRefused) {
     const PF_OutData before = host.out_data;
     EXPECT_EQ(Send(host, cmd), PF_Err_NONE);
     EXPECT_EQ(std::memcmp(&before, &host.out_data, sizeof before), 0);
-    EXPECT_TRUE(host.acquired.empty());
-    EXPECT_EQ(host.addParamCalls, 0);
+    EXPECT_TRUE(host.acquired.empty() && host.addParamCalls == 0);
   }
   EXPECT_EQ(EntryPointFunc(1000000, nullptr, nullptr, nullptr, nullptr, nullptr), 0);
   FakeHost host;
@@ -55,15 +94,14 @@ TEST(EntryPointFunc, UnhandledCommandsTouchNothingAndMissingRecordsAreRefused) {
 
 PF_EffectWorld* gInputWorld = nullptr;
 PF_EffectWorld* gOutputWorld = nullptr;
-PF_Err HandInput(PF_ProgPtr, A_long, PF_EffectWorld** world) { return *world = gInputWorld, 0; }
-PF_Err HandOutput(PF_ProgPtr, PF_EffectWorld** world) { return *world = gOutputWorld, 0; }
 
 // Records a host may hand over empty, and worlds that calls reporting success may yield: a
 // defined code, and no byte read of the context (one byte, so the address sanitizer sees any
 // reach into it) or of pixels the host did not hand out.
 TEST(EntryPointFunc, UnusableRenderRecordsAndWorlds) {
-  PF_EffectWorld pixels{}, noPixels{};
-  pixels.width = pixels.height = noPixels.width = noPixels.height = 4;
+  PF_EffectWorld pixels{}, thin{}, flat{};  // one row or column, yet no pixels
+  pixels.width = pixels.height = thin.height = flat.width = 4;
+  thin.width = flat.height = 1;
   PF_Pixel somewhere{};
   pixels.data = &somewhere;
   const PF_Err damaged = PF_Err_INTERNAL_STRUCT_DAMAGED, bad = PF_Err_BAD_CALLBACK_PARAM;
@@ -76,22 +114,21 @@ TEST(EntryPointFunc, UnusableRenderRecordsAndWorlds) {
                {true, true, false, &pixels, &pixels, bad},
                {true, true, true, nullptr, &pixels, bad},
                {true, true, true, &pixels, nullptr, bad},
-               {true, true, true, &noPixels, &pixels, bad},
-               {true, true, true, &pixels, &noPixels, bad}};
+               {true, true, true, &thin, &pixels, bad},
+               {true, true, true, &pixels, &flat, bad}};
+  FakeHost host;
   for (const auto& c : cases) {
-    SCOPED_TRACE(&c - cases);
-    FakeHost host;
     std::unique_ptr<char[]> context(new char[1]);
     gInputWorld = c.inputWorld;
     gOutputWorld = c.outputWorld;
     PF_SmartRenderInput input{};
     input.pre_render_data = c.context ? context.get() : nullptr;
-    PF_SmartRenderCallbacks cb{HandInput, nullptr, HandOutput};
+    PF_SmartRenderCallbacks cb{
+        [](PF_ProgPtr, A_long, PF_EffectWorld** w) -> PF_Err { return *w = gInputWorld, 0; },
+        nullptr, [](PF_ProgPtr, PF_EffectWorld** w) -> PF_Err { return *w = gOutputWorld, 0; }};
     PF_SmartRenderExtra extra{c.input ? &input : nullptr, c.cb ? &cb : nullptr};
-    EXPECT_EQ(Send(host, PF_Cmd_SMART_RENDER, &extra), c.expected);
-    EXPECT_TRUE(host.acquired.empty());
+    EXPECT_EQ(Send(host, PF_Cmd_SMART_RENDER, &extra), c.expected) << &c - cases;
   }
-  FakeHost host;
   PF_PreRenderInput input{};
   PF_PreRenderOutput output{};
   PF_PreRenderCallbacks cb{};
@@ -136,87 +173,39 @@ TEST(ParamsSetup, FailedAdditions) {
     host.out_data.num_params = 5;
     EXPECT_EQ(Send(host, PF_Cmd_PARAMS_SETUP), c.expected);
     EXPECT_EQ(host.addParamCalls, c.calls);
-    if (c.calls > 40) {  // no throw: every control tried
-      EXPECT_EQ(host.out_data.num_params, 77);
-    }
+    EXPECT_EQ(host.out_data.num_params, c.calls > 40 ? 77 : 5);  // no throw: every control tried
   }
 }
 
-constexpr PF_ParamIndex kGroupStarts[] = {10, 17, 24, 32, 46, 69};
-
-// The host's parameter array after set-up: Lens Model at `lensModel`, every group collapsed
-// unless listed in `open`, each with a recognisable name.
-struct Params {
-  PF_ParamDef defs[77] = {};
-  PF_ParamDef* pointers[77] = {};
-
-  Params(PF_ParamValue lensModel, std::vector<PF_ParamIndex> open) {
-    for (int i = 0; i < 77; ++i) pointers[i] = &defs[i];
-    defs[1].param_type = PF_Param_POPUP;
-    defs[1].u.pd.value = lensModel;
-    for (PF_ParamIndex start : kGroupStarts) {
-      defs[start].param_type = PF_Param_GROUP_START;
-      defs[start].flags = PF_ParamFlag_COLLAPSE_TWIRLY | PF_ParamFlag_CANNOT_INTERP;
-      defs[start].uu.change_flags = PF_ChangeFlag_SET_TO_CONSTANT;
-      defs[start].name[0] = static_cast<char>('A' + start % 26);
-    }
-    for (PF_ParamIndex start : open) defs[start].flags &= ~PF_ParamFlag_COLLAPSE_TWIRLY;
-  }
-};
-
-PF_Err ChangeParam(FakeHost& host, Params& params, PF_ParamIndex changed) {
-  PF_UserChangedParamExtra extra{changed};
-  return Send(host, PF_Cmd_USER_CHANGED_PARAM, &extra, params.pointers);
-}
-
-// Changing Lens Model opens its family's group and collapses the others that are open, in
-// the order 10, 24, 32, 46, 17, 69, with copies of the host's records; a value that is no
-// model, or a change to any other parameter, does nothing.
-TEST(UserChangedParam, OpensTheChosenModelsGroupOnly) {
-  struct Case {
-    PF_ParamValue lensModel;
-    std::vector<PF_ParamIndex> openBefore;
-    std::string expected;  // the groups updated in order, + opened, - collapsed
-  };
-  std::vector<Case> cases = {{1, {69, 17, 46, 24, 32}, "+10 -24 -32 -46 -17 -69"},
-                             {11, {10, 24, 32, 46, 17, 69}, "-10 -24 -32 -46 -17"},
-                             {0, {24}, ""},
-                             {13, {}, ""},
-                             {-2147483647 - 1, {}, ""}};
-  const PF_ParamIndex groupOf[] = {0, 10, 17, 24, 24, 32, 32, 46, 46, 69, 69, 69, 69};
-  for (PF_ParamValue model = 1; model <= 12; ++model) {
-    cases.push_back({model, {}, "+" + std::to_string(groupOf[model])});
-    cases.push_back({model, {groupOf[model]}, ""});
-  }
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.lensModel);
+// A refusal is 516 with the flag, the message and a null table; without the host's sprintf
+// the message is cut to the host's field, never written past it. Only a missing basic suite
+// fails a release. A table handed out with an error code is used (and so released).
+TEST(SuiteAccess, RefusalsMessagesAndTablesWithAnError) {
+  for (bool noBasicSuite : {true, false}) {
     FakeHost host;
-    Params params(c.lensModel, c.openBefore);
-    const Params before = params;
-    EXPECT_EQ(ChangeParam(host, params, 1), PF_Err_NONE);
-    std::string calls;
-    for (const auto& update : host.updates) {
-      const PF_ParamDef &def = update.second, &current = params.defs[update.first];
-      calls += std::string(calls.empty() ? "" : " ") +
-               (def.flags & PF_ParamFlag_COLLAPSE_TWIRLY ? '-' : '+') +
-               std::to_string(update.first);
-      EXPECT_EQ(def.flags ^ current.flags, PF_ParamFlag_COLLAPSE_TWIRLY);
-      EXPECT_EQ(def.uu.change_flags, PF_ChangeFlag_SET_TO_CONSTANT | PF_ChangeFlag_CHANGED_VALUE);
-      EXPECT_EQ(def.param_type, PF_Param_GROUP_START);
-      EXPECT_STREQ(def.name, current.name);
-    }
-    EXPECT_EQ(calls, c.expected);
-    EXPECT_EQ(std::memcmp(&before.defs, &params.defs, sizeof params.defs), 0);
-    EXPECT_EQ(host.acquired, Names{"PF Param Utils Suite"});
-    EXPECT_EQ(host.released, Names{"PF Param Utils Suite"});
+    if (noBasicSuite) host.in_data.pica_basicP = nullptr;
+    host.out_data.out_flags = 0x40;
+    const void* suite = &host;
+    EXPECT_EQ(
+        AcquireHostSuite(&host.in_data, &host.out_data, "No Suite", 1, kCouldNotLoadSuite, &suite),
+        PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_EQ(suite, nullptr);
+    EXPECT_EQ(host.out_data.out_flags, 0x40 | PF_OutFlag_DISPLAY_ERROR_MESSAGE);
+    EXPECT_STREQ(host.out_data.return_msg, "Couldn't load suite.");
+    EXPECT_EQ(ReleaseHostSuite(&host.in_data, &host.out_data, "No Suite", 1, kCouldNotReleaseSuite),
+              noBasicSuite ? PF_Err_BAD_CALLBACK_PARAM : PF_Err_NONE);
+    EXPECT_STREQ(host.out_data.return_msg,
+                 noBasicSuite ? "Couldn't release suite." : "Couldn't load suite.");
   }
-  for (PF_ParamIndex changed : {0, 2, 3, 9, 10, 21, 76, 77, -1}) {
-    FakeHost host;
-    Params params(4, {});
-    EXPECT_EQ(ChangeParam(host, params, changed), PF_Err_NONE);
-    EXPECT_TRUE(host.updates.empty());
-    EXPECT_TRUE(host.acquired.empty());
+  FakeHost host;
+  ShowHostError(&host.in_data, &host.out_data, std::string(400, 'x').c_str());
+  EXPECT_EQ(std::string(host.out_data.return_msg), std::string(255, 'x'));
+  host.acquireWithError = "PF Iterate8 Suite";
+  {
+    HostSuites suites(&host.basic);
+    EXPECT_EQ(static_cast<const void*>(suites.Iterate8Suite1()), host.otherSuite);
   }
+  EXPECT_EQ(host.released, Names{"PF Iterate8 Suite"});
 }
 
 }  // namespace

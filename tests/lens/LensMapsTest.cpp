@@ -1,9 +1,8 @@
-// Every lens kind mapped both ways (the golden frames of tests/models pin their bits through
-// the module): values worked by hand, the validity at folds and round trips of the one-point
-// mappings; then the batched mappings against them on
-// every processor path this machine has, over a grid and random points that reach folds,
-// invalid points, the centre, signed zeros, huge and tiny radii and non-numbers. Positions
-// must be the same bits (+0 and -0 count as one) and the validity flags the same.
+// Every lens kind mapped both ways (tests/models pins their bits through the module): values
+// worked by hand, validity at folds, round trips; then the batched mappings on every processor
+// path here against the one-point ones, over points that reach folds, invalid points, the
+// centre, signed zeros, huge and tiny radii and non-numbers: the same bits (+0 and -0 count as
+// one) and the same validity flags.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -65,7 +64,7 @@ struct KindCase {
 };
 
 LensParams ParamsOf(const KindCase& c) {
-  LensParams p = NeutralParams(c.kind);
+  LensParams p = KindParams(c.kind);
   double* classic[] = {&p.quadratic, &p.cubic,   &p.quartic, &p.eccentricity,
                        &p.vScale,    &p.hCenter, &p.vCenter};
   for (const auto& [slot, value] : c.coefs) {

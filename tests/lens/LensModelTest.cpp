@@ -17,7 +17,7 @@ const double kNaN = std::numeric_limits<double>::quiet_NaN();
 const double kInf = std::numeric_limits<double>::infinity();
 
 LensParams Classic(double quadratic, double eccentricity, double vScale = 1.0) {
-  LensParams p = NeutralParams(kModelClassic);
+  LensParams p = KindParams(kModelClassic);
   p.quadratic = quadratic;
   p.eccentricity = eccentricity;
   p.vScale = vScale;
@@ -33,7 +33,7 @@ LensParams OfKind(int32_t kind) {  // another kind's coefficients must not matte
 // An identity model (kinds outside the table too, which install nothing) passes every point
 // through untouched and valid.
 TEST(LensModel, IdentityTestPerKind) {
-  LensParams squeezed = NeutralParams(kModelAnamorphic6);
+  LensParams squeezed = KindParams(kModelAnamorphic6);
   squeezed.squeeze = 2.0;
   const struct {
     LensParams params;
@@ -42,7 +42,7 @@ TEST(LensModel, IdentityTestPerKind) {
       {Classic(0.0, 7.5), 1},  // any eccentricity
       {Classic(0.0, 1.0, 2.0), 0},
       {Classic(kNaN, 1.0), 0},
-      {NeutralParams(kModelRadial4), 1},
+      {KindParams(kModelRadial4), 1},
       {KindParams(kModelRadial4, {{7, 1e-300}}), 0},
       {KindParams(kModelStdRadial4, {{3, kNaN}}), 0},
       {KindParams(kModelRadialSquash, {{3, 0.0}}), 0},
@@ -54,7 +54,7 @@ TEST(LensModel, IdentityTestPerKind) {
       {KindParams(kModelAnamorphicMerged6, {{11, 1.5}}), 0},
       {KindParams(kModelStdAnamorphicMerged6, {{13, -0.2}}), 0},
       {KindParams(kModelStdAnamorphicMerged6, {{14, 3.0}}), 1},  // slot 14 is not its own
-      {NeutralParams(kModelFisheyeStereographic), 0},
+      {KindParams(kModelFisheyeStereographic), 0},
       {OfKind(0), 1},
       {OfKind(13), 1},
   };

@@ -31,6 +31,5 @@ inline LensParams KindParams(ModelKind kind,
   for (const auto& slot : set) p.coef[slot.first] = slot.second;
   return p;
 }
-inline LensParams NeutralParams(ModelKind kind) { return KindParams(kind); }
 
 inline bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }

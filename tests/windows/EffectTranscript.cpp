@@ -1,9 +1,9 @@
 // effect_transcript MODULE OUTDIR: loads an effect module through the harness as the host
-// would, plays a fixed session (commands, lens-model changes, frames in every depth and filter)
-// and writes what the effect answered into OUTDIR. Built for Linux and for Windows (run under
-// Wine), the two folders must be equal byte for byte, so what is written depends on the effect
-// alone: numbers carry their bit patterns, and no pointer, time or thread count is written.
-// Exit status: 0 when the session ran, 1 when the module or a file failed, 2 for wrong use.
+// would, plays a fixed session (set-up commands, frames in every depth and filter, every lens
+// family in every distort mode) and writes what the effect answered into OUTDIR. The Linux and
+// Windows builds must write the same bytes, so what is written depends on the effect alone:
+// numbers carry their bit patterns; no pointer, time or thread count. Exit status: 0 when the
+// session ran, 1 when the module or a file failed, 2 for wrong use.
 
 #include <algorithm>
 #include <cinttypes>
@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 #include "Harness.h"
@@ -31,31 +31,20 @@ using harness::Depth;
 }
 
 // Decimal for people, the bit pattern for an exact comparison.
-template <typename T>
-std::string Bits(T v) {
-  std::conditional_t<sizeof(T) == 8, uint64_t, uint32_t> bits;
+std::string Bits(double v) {
+  uint64_t bits;
   std::memcpy(&bits, &v, sizeof bits);
-  return Format("%.*g [%0*" PRIx64 "]", sizeof(T) == 8 ? 17 : 9, double(v), int(2 * sizeof(T)),
-                uint64_t(bits));
-}
-
-std::string Code(uint32_t code) {
-  std::string s = harness::FourCCText(code);
-  for (char& c : s) c = c < 32 || c > 126 ? '.' : c;
-  return s + Format(" (0x%08" PRIx32 ")", code);
+  return Format("%.17g [%016" PRIx64 "]", v, bits);
 }
 
 // Text up to its terminator within `capacity`, quoted, with control characters (the about
 // text's carriage returns) escaped so that every record stays on one line.
-std::string Quoted(const char* text, size_t capacity = SIZE_MAX) {
+std::string Quoted(const char* text, size_t capacity) {
   std::string s = "\"";
   for (size_t i = 0; i < capacity && text[i] != 0; ++i) {
     const char c = text[i];
-    if (c >= 32 && c < 127 && c != '\\') {
-      s += c;
-    } else {
-      s += Format("\\x%02x", unsigned(uint8_t(c)));
-    }
+    s += c >= 32 && c < 127 && c != '\\' ? std::string(1, c)
+                                         : Format("\\x%02x", unsigned(uint8_t(c)));
   }
   return s + "\"";
 }
@@ -63,22 +52,6 @@ std::string Quoted(const char* text, size_t capacity = SIZE_MAX) {
 std::string Rect(const PF_LRect& r) {
   return Format("%d %d %d %d", int(r.left), int(r.top), int(r.right), int(r.bottom));
 }
-
-struct OutputFolder {
-  std::string dir;
-  bool ok = true;
-  void Write(const std::string& name, const void* data, size_t size) {
-    std::FILE* file = std::fopen((dir + "/" + name).c_str(), "wb");
-    const bool written = file != nullptr && std::fwrite(data, 1, size, file) == size;
-    if (!(file != nullptr && std::fclose(file) == 0 && written)) {
-      std::fprintf(stderr, "effect_transcript: cannot write %s/%s\n", dir.c_str(), name.c_str());
-      ok = false;
-    }
-  }
-  void Write(const std::string& name, const std::string& text) {
-    Write(name, text.data(), text.size());
-  }
-};
 
 void AppendCommand(std::string& out, const char* label, const harness::CommandRecord& r) {
   out +=
@@ -89,63 +62,7 @@ void AppendCommand(std::string& out, const char* label, const harness::CommandRe
                   s.name.c_str(), int(s.version), int(s.acquired), int(s.refused), int(s.released),
                   int(s.releaseFailed), int(s.stray));
   }
-  for (const auto& call : r.calls)
-    out += Format("  calls %s %d\n", call.first.c_str(), call.second);
-  for (const harness::ParamUiUpdate& u : r.uiUpdates) {
-    out += Format("  update %d %s flags 0x%x change_flags 0x%x\n", int(u.index),
-                  Quoted(u.def.name, sizeof u.def.name).c_str(), unsigned(u.def.flags),
-                  unsigned(u.def.uu.change_flags));
-  }
-}
-
-// Every property with its bytes, from which the host reads the name, entry point, versions and
-// flags.
-std::string DescribePipl(const harness::PiplInfo& p) {
-  std::string out;
-  out += Format("properties %d\n", int(p.properties.size()));
-  for (const harness::PiplProperty& q : p.properties) {
-    out += Format("%s %s id %" PRIu32 " length %" PRIu32 " data", Code(q.vendor).c_str(),
-                  Code(q.key).c_str(), q.id, q.length);
-    for (uint8_t byte : q.data) out += Format(" %02x", byte);
-    out += "\n";
-  }
-  return out;
-}
-
-std::string DescribeParams(const harness::EffectHost& host) {
-  std::string out;
-  out += Format("num_params %d, declared %d\n", int(host.DeclaredParamCount()),
-                int(host.Params().size()));
-  for (size_t i = 0; i < host.Params().size(); ++i) {
-    const harness::ParamDecl& decl = host.Params()[i];
-    const PF_ParamDef& d = decl.def;
-    out += Format("%d: type %d id %s name %s flags 0x%x ui_flags 0x%x ui %dx%d group %d\n", int(i),
-                  int(d.param_type), Code(uint32_t(d.uu.id)).c_str(),
-                  Quoted(d.name, sizeof d.name).c_str(), unsigned(d.flags), unsigned(d.ui_flags),
-                  int(d.ui_width), int(d.ui_height), int(decl.group));
-    const PF_FloatSliderDef& f = d.u.fs_d;
-    if (d.param_type == PF_Param_POPUP) {
-      out += Format("  popup value %d choices %d default %d names %s\n", int(d.u.pd.value),
-                    int(d.u.pd.num_choices), int(d.u.pd.dephault),
-                    Quoted(decl.popupNames.c_str()).c_str());
-    } else if (d.param_type == PF_Param_FLOAT_SLIDER) {
-      out += Format(
-          "  precision %d display_flags %d fs_flags %d useExponent %d; value, phase, valid, "
-          "slider, default, curve tolerance, exponent:",
-          int(f.precision), int(f.display_flags), int(f.fs_flags), int(f.useExponent));
-      for (double v : {f.value, f.phase, double(f.valid_min), double(f.valid_max),
-                       double(f.slider_min), double(f.slider_max), double(f.dephault),
-                       double(f.curve_tolerance), double(f.exponent)}) {
-        out += " " + Bits(v);
-      }
-      out += "\n";
-    } else if (d.param_type == PF_Param_POINT) {
-      out += Format("  point value %d, %d default %d, %d restrict_bounds %d\n", int(d.u.td.x_value),
-                    int(d.u.td.y_value), int(d.u.td.x_dephault), int(d.u.td.y_dephault),
-                    int(d.u.td.restrict_bounds));
-    }
-  }
-  return out;
+  for (const auto& [call, count] : r.calls) out += Format("  calls %s %d\n", call.c_str(), count);
 }
 
 constexpr int32_t kLayerWidth = 157;  // not a multiple of the 64-pixel runs
@@ -163,11 +80,13 @@ harness::Image MakeCard(Depth depth) {
     h ^= h >> 15;
     const uint32_t c[4] = {128u + (h & 127u), x * 255 / (kLayerWidth - 1),
                            y * 255 / (kLayerHeight - 1), ((x / 8 + y / 8) % 2 * 160 + h) & 255u};
+    const uint8_t v8 = uint8_t(c[i % 4]);
     const uint16_t v16 = uint16_t(c[i % 4] * 32768u / 255u);
     const float v32 = float(c[i % 4]) / 255.0f;
-    if (channel == 1) image.pixels[i] = uint8_t(c[i % 4]);
-    std::memcpy(&image.pixels[i * channel], channel == 2 ? static_cast<const void*>(&v16) : &v32,
-                channel == 1 ? 0 : channel);
+    const void* v = channel == 1   ? static_cast<const void*>(&v8)
+                    : channel == 2 ? static_cast<const void*>(&v16)
+                                   : &v32;
+    std::memcpy(&image.pixels[i * channel], v, channel);
   }
   return image;
 }
@@ -188,39 +107,37 @@ struct Frame {
 // with the geometry controls away from their defaults so that output extents, centre offsets
 // and zoom take part too.
 std::vector<Frame> Frames() {
-  const std::vector<Setting> radial{{"R4 C2", -0.05}, {"R4 C4", 0.01}, {"R4 U2", 0.02}};
+  using Settings = std::vector<Setting>;
+  // clang-format off
+  const Settings radial{{"R4 C2", -0.05}, {"R4 C4", 0.01}, {"R4 U2", 0.02}};
+  const Settings classic{{"DistortionX1000", 80}, {"CubicX1000", -20}, {"QuarticX1000", 30},
+                         {"Eccentricity", 1.1}, {"Vertical Scale", 1.05}};
+  const Settings classicNegative{{"DistortionX1000", -60}, {"QuarticX1000", 15},
+                                 {"Eccentricity", -0.3}};
+  const Settings radial4{{"R4 C2", -0.08}, {"R4 U2", 0.01}, {"R4 V2", -0.02}, {"R4 C4", 0.02},
+                         {"R4 U4", -0.004}, {"R4 V4", 0.003}};
+  const Settings anamorphic{{"A6 CX02", 0.05}, {"A6 CY02", -0.03}, {"A6 CX04", 0.01},
+                            {"A6 CY22", 0.02}, {"A6 CX06", -0.002}, {"A6 HSCL", 1.02},
+                            {"A6 VSCL", 0.98}, {"A6 ROT", 2.5}, {"Anamorphic Squeeze", 1.33}};
+  const Settings merged{{"A6M C02", -0.04}, {"A6M C22", 0.01}, {"A6M C04", 0.008},
+                        {"A6M ROT", -1.5}, {"Pixel Aspect", 1.2}};
+  const Settings fisheye{{"FISH C2", 0.05}, {"FISH C4", -0.01}, {"FISH Scale", 1.1},
+                         {"FISH Angle Factor", 0.9}};
+  const struct {
+    int popups[3];
+    const Settings* settings;
+  } lenses[] = {
+      {{1, 1, 2}, &classic}, {{1, 2, 3}, &classic}, {{1, 3, 4}, &classicNegative},
+      {{3, 1, 5}, &radial4}, {{4, 2, 6}, &radial4}, {{3, 3, 2}, &radial4},
+      {{7, 1, 3}, &anamorphic}, {{5, 2, 4}, &merged}, {{8, 3, 5}, &anamorphic},
+      {{9, 1, 6}, &fisheye}, {{11, 2, 2}, &fisheye}, {{12, 3, 3}, &fisheye}};
+  // clang-format on
   std::vector<Frame> frames;
   for (Depth depth : {Depth::k8, Depth::k16, Depth::kFloat}) {
     for (int filter = 1; filter <= 6; ++filter) frames.push_back({3, 1, filter, depth, radial});
   }
-  const std::vector<Setting> classic{{"DistortionX1000", 80},
-                                     {"CubicX1000", -20},
-                                     {"QuarticX1000", 30},
-                                     {"Eccentricity", 1.1},
-                                     {"Vertical Scale", 1.05}};
-  const std::vector<Setting> classicNegative{
-      {"DistortionX1000", -60}, {"QuarticX1000", 15}, {"Eccentricity", -0.3}};
-  const std::vector<Setting> radial4{{"R4 C2", -0.08}, {"R4 U2", 0.01},   {"R4 V2", -0.02},
-                                     {"R4 C4", 0.02},  {"R4 U4", -0.004}, {"R4 V4", 0.003}};
-  const std::vector<Setting> anamorphic{
-      {"A6 CX02", 0.05}, {"A6 CY02", -0.03},  {"A6 CX04", 0.01},
-      {"A6 CY22", 0.02}, {"A6 CX06", -0.002}, {"A6 HSCL", 1.02},
-      {"A6 VSCL", 0.98}, {"A6 ROT", 2.5},     {"Anamorphic Squeeze", 1.33}};
-  const std::vector<Setting> merged{{"A6M C02", -0.04},
-                                    {"A6M C22", 0.01},
-                                    {"A6M C04", 0.008},
-                                    {"A6M ROT", -1.5},
-                                    {"Pixel Aspect", 1.2}};
-  const std::vector<Setting> fisheye{
-      {"FISH C2", 0.05}, {"FISH C4", -0.01}, {"FISH Scale", 1.1}, {"FISH Angle Factor", 0.9}};
-  const Frame lenses[] = {
-      {1, 1, 2, Depth::kFloat, classic},         {1, 2, 3, Depth::kFloat, classic},
-      {1, 3, 4, Depth::kFloat, classicNegative}, {3, 1, 5, Depth::kFloat, radial4},
-      {4, 2, 6, Depth::kFloat, radial4},         {3, 3, 2, Depth::kFloat, radial4},
-      {7, 1, 3, Depth::kFloat, anamorphic},      {5, 2, 4, Depth::kFloat, merged},
-      {8, 3, 5, Depth::kFloat, anamorphic},      {9, 1, 6, Depth::kFloat, fisheye},
-      {11, 2, 2, Depth::kFloat, fisheye},        {12, 3, 3, Depth::kFloat, fisheye}};
-  for (Frame frame : lenses) {
+  for (const auto& [popups, settings] : lenses) {
+    Frame frame{popups[0], popups[1], popups[2], Depth::kFloat, *settings};
     frame.settings.push_back({"Lens Center", kLayerWidth / 2.0 + 3.5, kLayerHeight / 2.0 - 2.25});
     if (frame.distortMode == 2) frame.settings.push_back({"Undistorted Img Size", 181, 103});
     if (frame.distortMode == 3) frame.settings.push_back({"Zoom Factor", 1.1});
@@ -229,16 +146,9 @@ std::vector<Frame> Frames() {
   return frames;
 }
 
-void Set(harness::EffectInstance& instance, const char* name, double x, double y,
-         std::string& log) {
-  const PF_ParamIndex index = instance.FindParam(name);
-  std::string error = "no such parameter";
-  if (index < 0 || !instance.SetValue(index, {x, y}, &error)) {
-    log += Format("  cannot set \"%s\": %s\n", name, error.c_str());
-  }
-}
+using Files = std::vector<std::pair<std::string, std::string>>;  // name, contents
 
-void RenderFrames(harness::EffectHost& host, OutputFolder& folder) {
+void RenderFrames(harness::EffectHost& host, Files& files) {
   const char* depthNames[] = {"8-bit", "16-bit", "float"};
   const harness::Image cards[] = {MakeCard(Depth::k8), MakeCard(Depth::k16),
                                   MakeCard(Depth::kFloat)};
@@ -251,14 +161,18 @@ void RenderFrames(harness::EffectHost& host, OutputFolder& folder) {
     instance.SetLayerSize(kLayerWidth, kLayerHeight);
     log += Format("frame %02d: lens model %d, distort mode %d, filter %d, %s\n", int(i),
                   frame.lensModel, frame.distortMode, frame.filter, depthNames[depth]);
-    Set(instance, "Lens Model", frame.lensModel, 0, log);
-    Set(instance, "Distort Mode", frame.distortMode, 0, log);
-    Set(instance, "Filter Type", frame.filter, 0, log);
-    for (const Setting& s : frame.settings) {
-      Set(instance, s.param, s.x, s.y, log);
+    std::vector<Setting> settings = {{"Lens Model", double(frame.lensModel)},
+                                     {"Distort Mode", double(frame.distortMode)},
+                                     {"Filter Type", double(frame.filter)}};
+    settings.insert(settings.end(), frame.settings.begin(), frame.settings.end());
+    for (const Setting& s : settings) {
+      const PF_ParamIndex index = instance.FindParam(s.param);
+      std::string error = "no such parameter";
+      if (index < 0 || !instance.SetValue(index, {s.x, s.y}, &error)) {
+        log += Format("  cannot set \"%s\": %s\n", s.param, error.c_str());
+      }
       log += Format("  %s = %s, %s\n", s.param, Bits(s.x).c_str(), Bits(s.y).c_str());
     }
-
     const harness::RenderResult r = instance.Render({&cards[depth]});
     log += Format("  result %d pre-render %d render %d balanced %d/%d disposals %d\n", int(r.err),
                   int(r.preRender.result), int(r.render.result), int(r.preRender.Balanced()),
@@ -276,26 +190,10 @@ void RenderFrames(harness::EffectHost& host, OutputFolder& folder) {
                   int(out.width), int(out.height), depthNames[depth], int(out.originX),
                   int(out.originY), int(r.outputPaddingIntact), int(r.inputIntact),
                   int(r.rowsIterated));
-    char name[32];
-    std::snprintf(name, sizeof name, "frame-%02d.raw", int(i));
-    folder.Write(name, out.pixels.data(), out.pixels.size());
+    files.emplace_back(Format("frame-%02d.raw", int(i)),
+                       std::string(out.pixels.begin(), out.pixels.end()));
   }
-  folder.Write("frames.txt", log);
-}
-
-// Lens models picked one after another as a user does, including a pick that changes
-// nothing (3 after 4) and a return to the start, then a control that is not the model.
-void ChangeLensModels(harness::EffectHost& host, OutputFolder& folder) {
-  std::string log;
-  harness::EffectInstance instance(host);
-  const PF_ParamIndex lensModel = instance.FindParam("Lens Model");
-  for (int model : {1, 2, 4, 3, 5, 6, 7, 8, 9, 10, 11, 12, 4}) {
-    const std::string label = "lens model " + std::to_string(model);
-    AppendCommand(log, label.c_str(), instance.ChangeParam(lensModel, {double(model), 0}));
-  }
-  AppendCommand(log, "distort mode 2",
-                instance.ChangeParam(instance.FindParam("Distort Mode"), {2, 0}));
-  folder.Write("ui-updates.txt", log);
+  files.emplace_back("frames.txt", log);
 }
 
 }  // namespace
@@ -319,9 +217,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "effect_transcript: %s\n", error.c_str());
     return 1;
   }
-  OutputFolder folder{argv[2]};
-  folder.Write("pipl.bin", host->PiplBytes().data(), host->PiplBytes().size());
-  folder.Write("pipl.txt", DescribePipl(host->Pipl()));
+  // The property list's bytes; the count read back from them is the check that the host can
+  // decode the list built into the .aex.
+  Files files = {{"pipl.bin", std::string(host->PiplBytes().begin(), host->PiplBytes().end())},
+                 {"pipl.txt", Format("properties %d\n", int(host->Pipl().properties.size()))}};
   std::string commands;
   using Step = std::pair<const char*, harness::CommandRecord>;
   for (const Step& step : {Step{"about", host->About()}, Step{"global set-up", host->GlobalSetup()},
@@ -333,10 +232,18 @@ int main(int argc, char** argv) {
                        uint32_t(o.my_version), uint32_t(o.out_flags), uint32_t(o.out_flags2),
                        int(o.num_params), Quoted(o.return_msg, sizeof o.return_msg).c_str());
   }
-  folder.Write("commands.txt", commands);
-  folder.Write("params.txt", DescribeParams(*host));
-  ChangeLensModels(*host, folder);
-  RenderFrames(*host, folder);
+  files.emplace_back("commands.txt", commands);
+  RenderFrames(*host, files);
   gLoadedHost = host.release();
-  return folder.ok ? 0 : 1;
+  int status = 0;
+  for (const auto& [name, contents] : files) {
+    std::ofstream file(std::string(argv[2]) + "/" + name, std::ios::binary);
+    file.write(contents.data(), std::streamsize(contents.size()));
+    file.close();
+    if (!file) {
+      std::fprintf(stderr, "effect_transcript: cannot write %s/%s\n", argv[2], name.c_str());
+      status = 1;
+    }
+  }
+  return status;
 }
