@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <array>
+#include <filesystem>
 #include <fstream>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "ImageFile.h"
+#include "PixelConvert.h"
 #include "TempFiles.h"
 #include "VtlensTestSupport.h"
 
@@ -13,22 +15,14 @@ namespace {
 using OIIO::ImageSpec;
 using OIIO::TypeDesc;
 
-std::string TempPath(const std::string& name) {
-  return ::testing::TempDir() + "vtlens_img_" + name;
-}
-
-bool Exists(const std::string& path) {
-  struct stat info {};
-  return stat(path.c_str(), &info) == 0;
-}
-
 // Reading: unassociated alpha is associated exactly (colour x alpha / 255 rounded: 100.4,
 // 50.2, 25.1), raw channels pass untouched; 16-bit goes to the host's scale (round(v x 32768
-// / 65535): 1 -> 1, 32768 -> 16384), no alpha reads as opaque; an EXR's data window lands in
-// its display window, colour above 1 kept.
-TEST(ImageFile, ReadsIntoTheHostsConventions) {
-  const std::string png = TempPath("unassoc.png"), tif = TempPath("sixteen.tif"),
-                    exr = TempPath("window.exr");
+// / 65535): 1 -> 1, 32768 -> 16384) and back (round(w x 65535 / 32768): 1 -> 2), no alpha
+// reads as opaque; an EXR's data window lands in its display window, colour above 1 kept.
+TEST(ImageFile, ReadsAndWritesInTheHostsConventions) {
+  const std::string dir = ScratchFolder();
+  const std::string png = dir + "/unassoc.png", tif = dir + "/sixteen.tif",
+                    exr = dir + "/window.exr";
   WriteRaw(png, ImageSpec(2, 1, 4, TypeDesc::UINT8),
            std::vector<uint8_t>{200, 100, 50, 128, 10, 20, 30, 0});
   WriteRaw(tif, ImageSpec(1, 1, 3, TypeDesc::UINT16), std::vector<uint16_t>{65535, 1, 32768});
@@ -45,74 +39,55 @@ TEST(ImageFile, ReadsIntoTheHostsConventions) {
   raw.rawChannels = true;
   EXPECT_EQ(ReadImageFile(png, raw, nullptr).pixels8,
             (std::vector<uint8_t>{128, 200, 100, 50, 0, 10, 20, 30}));
-  EXPECT_EQ(ReadImageFile(tif, ReadOptions{}, nullptr).pixels16,
-            (std::vector<uint16_t>{32768, 32768, 1, 16384}));
+  const Image sixteen = ReadImageFile(tif, ReadOptions{}, nullptr);
+  EXPECT_EQ(sixteen.pixels16, (std::vector<uint16_t>{32768, 32768, 1, 16384}));
   ReadOptions toFloat;
   toFloat.depth = kDepthFloat;
   EXPECT_EQ(ReadImageFile(tif, toFloat, nullptr).pixelsFloat[2], float(1.0 / 65535.0));
+  WriteImageFile(tif, sixteen, WriteOptions{});
+  ImageSpec desc;
+  EXPECT_EQ(ReadRaw<uint16_t>(tif, 4, &desc), (std::vector<uint16_t>{65535, 2, 32768, 65535}));
+  EXPECT_EQ(desc.format, TypeDesc::UINT16);
   const Image layer = ReadImageFile(exr, ReadOptions{}, &info);
   EXPECT_TRUE(info.isHalf && !info.unassociatedAlpha);
   ASSERT_EQ(std::vector<int>({layer.width, layer.height}), std::vector<int>({4, 3}));
-  for (int i = 0; i < 12; ++i) {
-    EXPECT_EQ(layer.pixelsFloat[ChannelIndex(layer, i % 4, i / 4, 0)], i == 5   ? 1.0f
-                                                                       : i == 6 ? 0.5f
-                                                                                : 0.0f)
-        << i;
-  }
+  std::vector<float> alpha;
+  for (int i = 0; i < 12; ++i)
+    alpha.push_back(layer.pixelsFloat[ChannelIndex(layer, i % 4, i / 4, 0)]);
+  EXPECT_EQ(alpha, (std::vector<float>{0, 0, 0, 0, 0, 1, 0.5f, 0, 0, 0, 0, 0}));
   EXPECT_EQ(layer.pixelsFloat[ChannelIndex(layer, 1, 1, 3)], 2.0f);
-  for (const std::string& path : {png, tif, exr}) std::remove(path.c_str());
 }
 
 // Formats that store unassociated alpha get exact dissociation, round(c x 255 / 128): 199,
 // 100, 50, where the library's float dissociation would store 199, 99, 49. TIFFs are
 // associated unless marked; a file reads back as it was written.
 TEST(ImageFile, UnassociatedFormatsGetExactDissociation) {
+  const std::string dir = ScratchFolder();
   Image image = MakeImage(1, 1, kDepth8);
   image.pixels8 = {128, 100, 50, 25};  // A R G B, associated
   const std::vector<int> dissociated = {199, 100, 50, 128}, associated = {100, 50, 25, 128};
-  struct Case {
-    const char* name;
-    bool unassociatedSource;
-    const char* sourceFormat;
-    std::vector<int> stored;
-  };
-  const Case cases[] = {{"a.png", false, "", dissociated},    {"a.tga", false, "", dissociated},
-                        {"a.ico", false, "", dissociated},    {"a.tif", false, "", associated},
-                        {"b.tif", true, "tiff", dissociated}, {"c.tif", true, "png", associated},
-                        {"d.png", true, "tiff", dissociated}};
-  for (const Case& c : cases) {
-    const std::string path = TempPath(c.name);
+  const std::tuple<const char*, bool, const char*, std::vector<int>> cases[] = {
+      {"a.png", false, "", dissociated},    {"a.tga", false, "", dissociated},
+      {"a.ico", false, "", dissociated},    {"a.tif", false, "", associated},
+      {"b.tif", true, "tiff", dissociated}, {"c.tif", true, "png", associated},
+      {"d.png", true, "tiff", dissociated}};
+  for (const auto& [name, unassociatedSource, sourceFormat, stored] : cases) {
     WriteOptions options;
-    options.unassociatedAlpha = c.unassociatedSource;
-    options.sourceFormat = c.sourceFormat;
-    WriteImageFile(path, image, options);
-    const std::vector<uint8_t> px = ReadRaw<uint8_t>(path, 4);
-    EXPECT_EQ(std::vector<int>(px.begin(), px.end()), c.stored) << c.name;
+    options.unassociatedAlpha = unassociatedSource;
+    options.sourceFormat = sourceFormat;
+    WriteImageFile(dir + "/" + name, image, options);
+    const std::vector<uint8_t> px = ReadRaw<uint8_t>(dir + "/" + name, 4);
+    EXPECT_EQ(std::vector<int>(px.begin(), px.end()), stored) << name;
     ImageFileInfo info;
-    ReadImageFile(path, ReadOptions{}, &info);
-    EXPECT_EQ(info.unassociatedAlpha, c.stored == dissociated) << c.name;
-    std::remove(path.c_str());
+    ReadImageFile(dir + "/" + name, ReadOptions{}, &info);
+    EXPECT_EQ(info.unassociatedAlpha, stored == dissociated) << name;
   }
-}
-
-// Writing: 16-bit back to the file's scale (round(w x 65535 / 32768): 1 -> 2). The EXR
-// windows are checked through a whole render.
-TEST(ImageFile, WritesFromTheHostsConventions) {
-  Image sixteen = MakeImage(1, 1, kDepth16);
-  sixteen.pixels16 = {32768, 32768, 1, 16384};
-  const std::string tif = TempPath("sixteen_out.tif");
-  WriteImageFile(tif, sixteen, WriteOptions{});
-  ImageSpec desc;
-  EXPECT_EQ(ReadRaw<uint16_t>(tif, 4, &desc), (std::vector<uint16_t>{65535, 2, 32768, 65535}));
-  EXPECT_EQ(desc.format, TypeDesc::UINT16);
-  std::remove(tif.c_str());
 }
 
 // A killed run's temporaries of this output on this machine go; those of live runs, of
 // other outputs or machines, and names not of that form stay.
 TEST(TempFiles, StaleTemporariesOfTheOutputAreRemoved) {
-  const std::string dir = TempPath("stale/");
-  mkdir(dir.c_str(), 0700);
+  const std::string dir = ScratchFolder() + "/";
   char host[256] = {};
   gethostname(host, sizeof host - 1);
   const std::string mine = std::string(".vtlens-") + host + "-", dead = "2147483647";
@@ -127,11 +102,50 @@ TEST(TempFiles, StaleTemporariesOfTheOutputAreRemoved) {
       {mine + "-3-out.png", false}};
   for (const auto& c : cases) std::ofstream(dir + c.first) << "partial";
   EXPECT_EQ(RemoveStaleTemporaries(dir + "out.png"), 2);
-  for (const auto& c : cases) {
-    EXPECT_EQ(Exists(dir + c.first), !c.second) << c.first;
-    std::remove((dir + c.first).c_str());
+  for (const auto& [name, removed] : cases)
+    EXPECT_EQ(std::filesystem::exists(dir + name), !removed) << name;
+}
+
+// Value, from, to, rescaled: half up, exact where a float would not be (1 of 65535 is 0.500008
+// of a world step, 16384 of 32768 the one true tie, 32767.5); beyond full scale clamps. Host
+// values come back through 16 bits, 8-bit file values through the host's scale.
+TEST(PixelConvert, IntegerRescalesRoundHalfUpAndRoundTrip) {
+  const std::array<uint32_t, 4> cases[] = {
+      {1, 255, 32768, 129},         {1, 65535, 32768, 1},
+      {32767, 65535, 32768, 16384}, {1, 32768, 65535, 2},
+      {16384, 32768, 65535, 32768}, {40000, 32768, 65535, 65535},
+      {65, 32768, 255, 1},          {7, 0, 255, 0}};
+  for (const auto& [v, from, to, rescaled] : cases)
+    EXPECT_EQ(RescaleChannel(v, from, to), rescaled) << v << " " << from << " " << to;
+  for (uint32_t w = 0; w <= 32768; ++w)
+    ASSERT_EQ(RescaleChannel(RescaleChannel(w, 32768, 65535), 65535, 32768), w) << w;
+  for (uint32_t v = 0; v <= 255; ++v)
+    ASSERT_EQ(RescaleChannel(RescaleChannel(v, 255, 32768), 32768, 255), v) << v;
+}
+
+// Floats to integers clamp (NaN to 0) and round half up. Alpha: colour, alpha, full scale,
+// associated (200 x 128 / 255 = 100.39), back (199.2); colour above alpha clamps.
+TEST(PixelConvert, FloatChannelsAndAlpha) {
+  const std::tuple<float, uint32_t, uint32_t> cases[] = {
+      {0.5f, 255, 128},         {0.5f, 32768, 16384},
+      {1.0f, 255, 255},         {1.5f, 255, 255},
+      {-0.1f, 255, 0},          {NAN, 255, 0},
+      {INFINITY, 32768, 32768}, {127.4f / 255.0f, 255, 127}};
+  for (const auto& [f, max, expected] : cases) EXPECT_EQ(FloatToChannel(f, max), expected) << f;
+  EXPECT_EQ(ChannelToFloat(16384, 32768), 0.5f);
+  EXPECT_EQ(ChannelToFloat(51, 255), float(51.0 / 255.0));
+  const std::array<uint32_t, 5> alphas[] = {{200, 128, 255, 100, 199},
+                                            {10, 0, 255, 0, 0},
+                                            {32768, 16384, 32768, 16384, 32768},
+                                            {1, 1, 32768, 0, 0}};
+  for (const auto& [c, a, max, associated, back] : alphas) {
+    EXPECT_EQ(AssociateChannel(c, a, max), associated) << c << " " << a;
+    EXPECT_EQ(DissociateChannel(associated, a, max), back) << c << " " << a;
   }
-  rmdir(dir.c_str());
+  EXPECT_EQ(DissociateChannel(200u, 100u, 255u), 255u);
+  EXPECT_EQ(AssociateChannel(0.5f, 0.25f), 0.125f);
+  EXPECT_EQ(DissociateChannel(0.125f, 0.25f), 0.5f);
+  EXPECT_EQ(DissociateChannel(0.125f, 0.0f), 0.0f);
 }
 
 }  // namespace

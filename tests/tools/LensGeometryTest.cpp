@@ -26,14 +26,12 @@ TEST(LensGeometry, MapsWithTheValuesAsTyped) {
   loaded->GlobalSetup();
   loaded->ParamsSetup();
   harness::EffectHost& host = *loaded;
-  // Lens model choice -> a few of its sliders (parameter index, value).
-  const std::vector<std::vector<std::pair<PF_ParamIndex, double>>> coefficients = {
-      {{11, 13.7}, {12, -2.1}, {13, 0.9}},      {{18, 0.031}, {19, -0.004}, {21, 1.1}},
-      {{25, 0.031}, {26, 0.002}, {28, -0.004}}, {{25, -0.031}, {27, 0.002}, {30, 0.004}},
-      {{33, 0.021}, {34, 0.003}, {44, 1.5}},    {{33, -0.021}, {36, 0.003}, {42, 1.02}},
-      {{47, 0.021}, {48, 0.002}, {67, 1.5}},    {{47, -0.021}, {56, 0.01}, {65, 0.98}},
-      {{70, 0.03}, {71, -0.002}, {74, 1.05}},   {{70, -0.03}, {72, 0.001}, {75, 0.9}},
-      {{70, 0.02}, {73, 0.001}, {74, 0.95}},    {{70, -0.01}, {71, 0.003}, {75, 1.1}}};
+  // Two sliders of each lens model in turn: index, value, index, value.
+  const double coefficients[12][4] = {
+      {11, 13.7, 13, 0.9},     {18, 0.031, 21, 1.1},  {25, 0.031, 28, -0.004},
+      {25, -0.031, 30, 0.004}, {33, 0.021, 44, 1.5},  {33, -0.021, 42, 1.02},
+      {47, 0.021, 67, 1.5},    {56, 0.01, 65, 0.98},  {70, 0.03, 74, 1.05},
+      {70, -0.03, 75, 0.9},    {73, 0.001, 74, 0.95}, {71, 0.003, 75, 1.1}};
   std::vector<MappedPoint> outputs;
   PointPacket run;
   run.x.count = run.y.count = 0;
@@ -51,16 +49,15 @@ TEST(LensGeometry, MapsWithTheValuesAsTyped) {
       std::vector<double> sliders(host.Params().size(), 0.0);
       for (size_t i = 1; i < sliders.size(); ++i)
         sliders[i] = instance.ValueAt(PF_ParamIndex(i), 0).x;
-      const std::vector<std::pair<PF_ParamIndex, harness::ParamValue>> typed = {
+      std::vector<std::pair<PF_ParamIndex, harness::ParamValue>> typed = {
           {1, {double(choice)}}, {2, {double(mode)}}, {6, {1.07}},
           {7, {36.7, 23.2}},     {8, {41.3, 25.9}},   {9, {16.92, 10.93}}};
-      for (const auto& t : typed) ASSERT_TRUE(instance.SetValue(t.first, t.second));
-      for (const auto& c : coefficients[size_t(choice - 1)]) {
-        ASSERT_TRUE(instance.SetValue(c.first, {c.second}));
-        sliders[size_t(c.first)] = c.second;
+      for (int k : {0, 2})
+        typed.push_back({int(coefficients[choice - 1][k]), {coefficients[choice - 1][k + 1]}});
+      for (const auto& [index, value] : typed) {
+        ASSERT_TRUE(instance.SetValue(index, value));
+        sliders[size_t(index)] = value.x;
       }
-      sliders[6] = 1.07;
-
       RenderParameterValues values{choice,       mode,          4, 1.0, 1.0, 1.07, {36.7, 23.2},
                                    {41.3, 25.9}, {16.92, 10.93}};
       RenderContextPtr reference(CreateRenderContext());

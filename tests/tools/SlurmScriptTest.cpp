@@ -6,6 +6,7 @@
 
 #include "SlurmScript.h"
 #include "ToolError.h"
+#include "VtlensTestSupport.h"
 
 namespace {
 
@@ -33,25 +34,13 @@ std::string RunTask(const std::string& script, long task) {
 class SlurmScript : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder = ::testing::TempDir() + "vtlens farm test";
     mkdir(folder.c_str(), 0777);
-    context.workingFolder = folder;
-    context.vtlens = folder + "/echo args";
     std::ofstream(context.vtlens) << "#!/bin/sh\nfor a; do printf '[%s]\\n' \"$a\"; done\n";
     chmod(context.vtlens.c_str(), 0755);
-    context.module = "lib/VtAFXAdvLens.so";
     std::ofstream(folder + "/lens.json") << "{\"R4 C2\": -0.05}\n";
   }
-  int UsageStatus(const std::vector<std::string>& args) {
-    try {
-      Plan(args, context);
-    } catch (const ToolError& e) {
-      return e.status;
-    }
-    return 0;
-  }
-  std::string folder;
-  FarmContext context;
+  const std::string folder = ::testing::TempDir() + "vtlens farm test";
+  const FarmContext context{folder, folder + "/echo args", "lib/VtAFXAdvLens.so"};
 };
 
 TEST_F(SlurmScript, WritesArrayTasksOverChunks) {
@@ -93,23 +82,22 @@ TEST_F(SlurmScript, WritesArrayTasksOverChunks) {
     const SlurmJob job = Plan(c.args, context);
     for (const std::string& line : c.lines)
       EXPECT_NE(("\n" + job.script).find("\n" + withFolder(line) + "\n"), std::string::npos)
-          << c.args[1] << ": no line\n"
-          << withFolder(line) << "\nin\n"
-          << job.script;
+          << job.script << "lacks " << withFolder(line);
     for (const auto& [task, expected] : c.tasks) {
       const std::string out = RunTask(job.script, task);
-      EXPECT_TRUE(expected.empty() ? out.empty()
-                                   : out.find(withFolder(expected)) != std::string::npos)
-          << c.args[1] << " task " << task << "\n"
-          << out;
+      EXPECT_TRUE(expected.empty() ? out.empty() : out.find(withFolder(expected)) != out.npos)
+          << c.args[1] << " task " << task << ": " << out;
     }
   }
 }
 
-TEST_F(SlurmScript, CopiesPresetsByContent) {
-  std::vector<std::string> args = {"p.####.exr", "o.####.exr", "--frames",
-                                   "1-2",        "--preset",   "lens.json"};
-  SlurmJob first = Plan(args, context);
+// Presets are copied beside the script under a name of their contents, so an edit after
+// submitting changes no task.
+TEST_F(SlurmScript, CopiesPresetsByContentAndRefusesWhatCannotBeSubmitted) {
+  const auto sequence = [](const char* option, const char* value) {
+    return std::vector<std::string>{"p.####.exr", "o.####.exr", "--frames", "1-2", option, value};
+  };
+  const SlurmJob first = Plan(sequence("--preset", "lens.json"), context);
   ASSERT_EQ(first.copies.size(), 1u);
   EXPECT_EQ(first.copies[0].contents, "{\"R4 C2\": -0.05}\n");
   EXPECT_EQ(first.copies[0].path.rfind(folder + "/o.preset-", 0), 0u) << first.copies[0].path;
@@ -117,19 +105,16 @@ TEST_F(SlurmScript, CopiesPresetsByContent) {
             std::string::npos);
   EXPECT_EQ(OptionValue(first.taskArguments, "preset"), first.copies[0].path);
   std::ofstream(folder + "/lens.json") << "{\"R4 C2\": -0.06}\n";
-  EXPECT_NE(Plan(args, context).copies[0].path, first.copies[0].path);
-}
+  EXPECT_NE(Plan(sequence("--preset", "lens.json"), context).copies[0].path, first.copies[0].path);
 
-TEST_F(SlurmScript, RefusesWhatCannotBeSubmitted) {
-  const std::vector<std::vector<std::string>> bad = {
+  std::vector<std::vector<std::string>> bad = {{"p.####.exr", "o.####.exr"},
+                                               {"p.exr", "o.exr", "--frames", "1-2"}};
+  const std::pair<const char*, const char*> refused[] = {
       {"--chunk", "0"},         {"--partition", "a b"},      {"--time", "1h"},
       {"--cpus-per-task", "0"}, {"--script", "a\"b/job.sh"}, {"--preset", "no such.json"}};
-  for (std::vector<std::string> args : bad) {
-    args.insert(args.begin(), {"p.####.exr", "o.####.exr", "--frames", "1-2"});
-    EXPECT_EQ(UsageStatus(args), kExitUsage) << args[4];
-  }
-  EXPECT_EQ(UsageStatus({"p.exr", "o.exr", "--frames", "1-2"}), kExitUsage);
-  EXPECT_EQ(UsageStatus({"p.####.exr", "o.####.exr"}), kExitUsage);
+  for (const auto& [option, value] : refused) bad.push_back(sequence(option, value));
+  for (const auto& args : bad)
+    EXPECT_NE(UsageMessage([&] { Plan(args, context); }), "(no error)") << args.back();
 }
 
 }  // namespace

@@ -5,16 +5,17 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <wordexp.h>
 
+#include "ToolError.h"
 #include "VtlensMain.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -23,24 +24,15 @@
 
 namespace {
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 long ThreadCount() {
   return std::distance(std::filesystem::directory_iterator("/proc/self/task"),
                        std::filesystem::directory_iterator());
 }
 
 // Threads do not survive a fork: a lock one of them held would stay locked in the child for
-// ever, and work handed to a pool would never be done. So this process keeps the image
-// library's pools from starting, and its children, where vtlens runs, get them back as
-// vtlens would have them. The threads there are before any test runs belong to an idle logging pool
-// that a library under the image library starts as it loads: waiting, they hold no lock, and vtlens
-// never gives them work.
+// ever. So this process keeps the image library's pools from starting, and its children,
+// where vtlens runs, get them back. The threads there before any test runs are an idle
+// logging pool of a library the image library loads: they hold no lock and get no work.
 struct ImageLibraryThreads {
   int threads = 0, exrThreads = 0;
   long startUp = ThreadCount();
@@ -68,6 +60,22 @@ std::string ScratchFolder() {
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   return dir;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ostringstream text;
+  text << std::ifstream(path, std::ios::binary).rdbuf();
+  return text.str();
+}
+
+std::string UsageMessage(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const ToolError& e) {
+    EXPECT_EQ(e.status, kExitUsage) << e.what();
+    return e.what();
+  }
+  return "(no error)";
 }
 
 std::string Quote(const std::string& text) {
@@ -132,8 +140,8 @@ CommandResult RunVtlens(const std::string& folder, const std::string& args,
   int raw = 0;
   if (pid > 0 && waitpid(pid, &raw, 0) == pid)
     result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  result.out = ReadAll(io + ".out");
-  result.err = ReadAll(io + ".err");
+  result.out = ReadFile(io + ".out");
+  result.err = ReadFile(io + ".err");
   for (const char* ext : {".in", ".out", ".err"}) std::filesystem::remove(io + ext);
   return result;
 }
@@ -150,25 +158,8 @@ Image RampImage(int32_t width, int32_t height) {
   Image image = MakeImage(width, height, kDepth8);
   for (int32_t y = 0; y < height; ++y)
     for (int32_t x = 0; x < width; ++x) {
-      size_t i = ChannelIndex(image, x, y, 0);
-      image.pixels8[i] = 255;
-      image.pixels8[i + 1] = static_cast<uint8_t>((x * 3) % 256);
-      image.pixels8[i + 2] = static_cast<uint8_t>((y * 5) % 256);
-      image.pixels8[i + 3] = static_cast<uint8_t>((x + y) % 256);
+      uint8_t* p = &image.pixels8[ChannelIndex(image, x, y, 0)];
+      p[0] = 255, p[1] = uint8_t(x * 3), p[2] = uint8_t(y * 5), p[3] = uint8_t(x + y);
     }
   return image;
-}
-
-std::vector<std::vector<double>> NumberLines(const std::string& text) {
-  std::vector<std::vector<double>> lines;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
-    std::istringstream words(line);
-    std::vector<double> numbers;
-    std::string word;
-    while (words >> word) numbers.push_back(std::strtod(word.c_str(), nullptr));
-    lines.push_back(numbers);
-  }
-  return lines;
 }

@@ -5,6 +5,7 @@
 #include <OpenImageIO/imageio.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -12,38 +13,33 @@
 #include "Image.h"
 
 struct CommandResult {
-  int status = -1;
-  std::string out;
-  std::string err;
+  int status = -1;  // -1 when a signal ended the run
+  std::string out, err;
 };
 
-// A fresh, empty folder under the test temp folder, named for the running test.
-std::string ScratchFolder();
+std::string ScratchFolder();  // fresh and empty, named for the running test
+std::string ReadFile(const std::string& path);
+std::string Quote(const std::string& text);                   // for the shell
+std::vector<std::string> FilesIn(const std::string& folder);  // sorted
 
-// `text` quoted for the shell.
-std::string Quote(const std::string& text);
+// The message of the usage error `f` throws (a failure if it throws another status), or
+// "(no error)".
+std::string UsageMessage(const std::function<void()>& f);
 
 // Starts vtlens with `args` (split as the shell would, without command substitution) in
-// `folder`, its standard streams read from and written to the files `in`, `out` and `err`.
-// It runs in a forked child of this process, which has every library loaded already; exit
-// status and signals are a separate process's. Returns the child's id.
+// `folder`, its standard streams the files `in`, `out` and `err`. It runs in a forked child of
+// this process, which has every library loaded already; exit status and signals are a
+// separate process's. Returns the child's id.
 pid_t StartVtlens(const std::string& folder, const std::string& args,
                   const std::string& in = "/dev/null", const std::string& out = "/dev/null",
                   const std::string& err = "/dev/null");
 
-// Runs vtlens as StartVtlens does, feeding `input` on stdin; the status is -1 if a signal
-// ended it.
+// Runs vtlens as StartVtlens does, feeding `input` on stdin, and waits for it.
 CommandResult RunVtlens(const std::string& folder, const std::string& args,
                         const std::string& input = "");
 
-// The names of the files in `folder`, sorted.
-std::vector<std::string> FilesIn(const std::string& folder);
-
 // An 8-bit image whose pixel (x, y) has alpha 255 and colour (x * 3, y * 5, x + y) mod 256.
 Image RampImage(int32_t width, int32_t height);
-
-// Parses the whitespace-separated numbers of each line of `text`.
-std::vector<std::vector<double>> NumberLines(const std::string& text);
 
 // Writes `data` (interleaved channels of `desc`) through the image library directly, in the
 // file's own convention; with four channels the last is alpha, unassociated unless told not.
@@ -68,4 +64,9 @@ std::vector<T> ReadRaw(const std::string& path, int channels, OIIO::ImageSpec* d
   std::vector<T> data(size_t(in->spec().width) * size_t(in->spec().height) * size_t(channels));
   if (!in->read_image(0, 0, 0, channels, OIIO::BaseTypeFromC<T>::value, data.data())) return {};
   return data;
+}
+
+// Data and display windows: x, y, width, height, full_x, full_y, full_width, full_height.
+inline std::vector<int> Windows(const OIIO::ImageSpec& d) {
+  return {d.x, d.y, d.width, d.height, d.full_x, d.full_y, d.full_width, d.full_height};
 }
