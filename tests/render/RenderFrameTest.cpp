@@ -128,6 +128,19 @@ TEST(RenderFrame, EveryFilterInEveryDepth) {
   }
 }
 
+// Float colour is bounded above only at 1e10: a kernel over a brighter layer stops there.
+TEST(RenderFrame, FloatColourStopsAtTenBillion) {
+  Image layer = harness::MakeImage(8, 8, Depth::kFloat);
+  float* argb = reinterpret_cast<float*>(layer.pixels.data());
+  for (size_t i = 0; i < layer.pixels.size() / 4; ++i) argb[i] = i % 4 == 0 ? 1.0f : 3.0e10f;
+  const RenderResult frame = Instance(8, 8, {{kFilterType, 4}})->Render({&layer, 0});
+  ASSERT_EQ(frame.err, PF_Err_NONE);
+  float centre[4];
+  std::memcpy(centre, frame.output.pixels.data() + size_t(4 * frame.output.width + 4) * 16, 16);
+  EXPECT_EQ(std::vector<float>(centre, centre + 4),
+            std::vector<float>({1.0f, 1e10f, 1e10f, 1e10f}));
+}
+
 // An empty request still renders: with no columns the iterator is not called (it would have
 // no column to point at), with no rows it is, over nothing.
 TEST(RenderFrame, EmptyOutputs) {
