@@ -83,6 +83,16 @@ EffectHost::~EffectHost() = default;
 
 int32_t EffectHost::IterateThreads() const { return pool_->Threads(); }
 
+RowPool& EffectHost::PoolWith(int32_t threads) {
+  if (threads <= 0 || threads == pool_->Threads()) return *pool_;
+  std::lock_guard<std::mutex> hold(otherPoolsLock_);
+  for (const std::unique_ptr<RowPool>& pool : otherPools_) {
+    if (pool->Threads() == threads) return *pool;
+  }
+  otherPools_.emplace_back(new RowPool(threads));
+  return *otherPools_.back();
+}
+
 PF_ParamIndex EffectHost::FindParam(const std::string& name) const {
   for (size_t i = 1; i < params_.size(); ++i) {
     if (name == params_[i].def.name) return PF_ParamIndex(i);

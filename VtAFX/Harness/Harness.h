@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -62,8 +63,10 @@ struct FaultRule {
 // throw std::invalid_argument before anything is sent.
 struct CallOptions {
   std::vector<FaultRule> faults;
-  bool noBasicSuite = false;    // in_data->pica_basicP is null
-  int32_t iterateThreads = 0;   // >0: iterate on a pool of this many threads for this call
+  bool noBasicSuite = false;  // in_data->pica_basicP is null
+  // >0: iterate on the host's pool of this many threads, started at its first use and kept
+  // as a host keeps its render threads; 0: the host's own number.
+  int32_t iterateThreads = 0;
   int32_t abortAfterRows = -1;  // >=0: the user cancels once this many rows were iterated
   const std::atomic<bool>* abort = nullptr;  // set from elsewhere to cancel the render
   bool recordSamples = false;       // keep every host sampler call in RenderResult::samples
@@ -257,13 +260,17 @@ class EffectHost {
   friend struct CallScope;
   EffectHost() = default;
   CommandRecord Run(PF_Cmd cmd, CallScope& scope, PF_ParamDef** params, void* extra);
+  // The pool of `threads` workers (the host's own for 0), started at the first call.
+  RowPool& PoolWith(int32_t threads);
 
   ModuleHandle module_;
   PiplInfo pipl_;
   std::vector<uint8_t> piplBytes_;
   PF_FilterProc entry_ = nullptr;
   std::unique_ptr<RowPool> pool_;
-  std::unique_ptr<WorldMemory> worldMemory_;  // the layer and output worlds' pixels
+  std::mutex otherPoolsLock_;
+  std::vector<std::unique_ptr<RowPool>> otherPools_;  // of other sizes, asked for by calls
+  std::unique_ptr<WorldMemory> worldMemory_;          // the layer and output worlds' pixels
   std::vector<ParamDecl> params_;
   A_long declaredCount_ = 0;
   HostTotals totals_;

@@ -18,10 +18,9 @@ Pixel* PixelIn(const PF_EffectWorld& w, A_long x, A_long y) {
                                   size_t(y) * size_t(w.rowbytes) + size_t(x) * sizeof(Pixel));
 }
 
-// The first error in row order wins: rows are handed out in increasing order and none is
-// started after a failure, so every row above a failed one has run and the result does
-// not depend on the number of threads. An abort request stops the iteration between rows
-// with PF_Interrupt_CANCEL, unless a row failed first.
+// The first error in row order wins: the pool runs every row above a failed one and, once it
+// failed, starts none below it, so the result does not depend on the number of threads. An abort
+// request stops the iteration between rows with PF_Interrupt_CANCEL, unless a row failed first.
 template <typename Pixel, Depth kDepth, int32_t kCall>
 PF_Err Iterate(PF_InData* in_data, A_long progress_base, A_long progress_final, PF_EffectWorld* src,
                const PF_Rect* area, void* refcon,

@@ -74,12 +74,7 @@ CallScope::CallScope(EffectHost& h, const CallOptions& o) : host(h), options(o) 
   }
   for (std::atomic<int32_t>& c : calls) c.store(0);
   worldMemory = h.worldMemory_.get();
-  if (options.iterateThreads > 0) {
-    ownPool.reset(new RowPool(options.iterateThreads));
-    pool = ownPool.get();
-  } else {
-    pool = h.pool_.get();
-  }
+  pool = &h.PoolWith(options.iterateThreads);
 }
 
 CallScope::~CallScope() = default;

@@ -146,7 +146,6 @@ struct CallScope {
   EffectInstance* changingInstance = nullptr;  // receives PF_UpdateParamUI
   A_long layerWidth = 0, layerHeight = 0;
   RowPool* pool = nullptr;
-  std::unique_ptr<RowPool> ownPool;
   WorldMemory* worldMemory = nullptr;  // the host's, for the layer and output worlds
 
   PF_InData inData{};

@@ -25,13 +25,14 @@ class RowPool {
   int32_t Threads() const { return int32_t(workers_.size()); }
 
   // Calls `item`(i) for the items i = 0 .. count-1, on the workers, concurrently, handing
-  // them out in increasing order; returns when every call has returned. When a call
-  // returns false no further items are handed out (the ones already running finish), so
-  // every item below one that stopped the job has run. Must not be called from an item.
+  // them out in bands of neighbouring items in increasing order; returns when every call
+  // has returned. When a call returns false no item above it starts (the ones already
+  // running finish), and every item below it runs. Must not be called from an item.
   void Run(int32_t count, const std::function<bool(int32_t)>& item);
 
  private:
   struct Job;
+  static void RunBands(Job& job);
   void Work();
 
   std::mutex mutex_;

@@ -203,27 +203,54 @@ std::vector<Comparison> comparisons;
 
 typedef std::vector<std::pair<std::string, std::function<void()>>> Baselines;
 
-// Times `ours` and every baseline in turn, alternating which goes first, for as many
-// iterations as the benchmark runs; reports our wall time as the benchmark's, and the best
-// times and ratios as counters and in the closing table.
+// The rival of a benchmark on several threads that is the same work of ours on one thread,
+// timed turn about with it so that the two-thread scaling compares runs under the same
+// load; a machine shared with others drifts by tens of percent between benchmarks.
+const char* const kOursOnOneThread = "ours on 1 thread";
+
+// Rounds of each benchmark: at least kMinRounds, then more until kRoundSeconds have passed
+// or kMaxRounds were run. A stage of a few milliseconds is at the mercy of one slow wake-up
+// or page fault, and a best of many shows what it costs; a round of a large frame at the
+// default lens takes a second, and three of them are enough.
+constexpr int32_t kMinRounds = 3;
+constexpr int32_t kMaxRounds = 20;
+constexpr double kRoundSeconds = 1.0;
+
+// Times `ours` and every baseline in turn, alternating which goes first, for as many rounds
+// as the rules above give, all in one iteration of the benchmark; reports our best wall time
+// as the iteration's, and the best times and ratios as counters and in the closing table.
 template <typename Ours>
 void Compare(benchmark::State& state, const std::string& name, Ours&& ours,
              const Baselines& baselines) {
   std::vector<Timing> theirs(baselines.size());
   Timing best;
-  bool oursFirst = true;
+  int32_t rounds = 0;
   for (auto _ : state) {
-    Timing mine;
-    if (oursFirst) mine = Time(ours);
-    for (size_t i = 0; i < baselines.size(); ++i) KeepBest(theirs[i], Time(baselines[i].second));
-    if (!oursFirst) mine = Time(ours);
-    oursFirst = !oursFirst;
-    KeepBest(best, mine);
-    state.SetIterationTime(mine.wall);
+    const auto start = std::chrono::steady_clock::now();
+    for (bool oursFirst = true;; oursFirst = !oursFirst) {
+      Timing mine;
+      if (oursFirst) mine = Time(ours);
+      for (size_t i = 0; i < baselines.size(); ++i) {
+        KeepBest(theirs[i], Time(baselines[i].second));
+      }
+      if (!oursFirst) mine = Time(ours);
+      KeepBest(best, mine);
+      ++rounds;
+      const double elapsed =
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      if (rounds >= kMaxRounds || (rounds >= kMinRounds && elapsed >= kRoundSeconds)) break;
+    }
+    state.SetIterationTime(best.wall);
   }
+  state.counters["rounds"] = rounds;
   state.counters["best_ms"] = best.wall * 1e3;
   state.counters["cpu_ms"] = best.cpu * 1e3;
   for (size_t i = 0; i < baselines.size(); ++i) {
+    if (baselines[i].first == kOursOnOneThread) {
+      state.counters["scaling"] = theirs[i].wall / best.wall;
+      comparisons.push_back({name, baselines[i].first, best, theirs[i]});
+      continue;
+    }
     const std::string key = i == 0 ? "cv" : "cv" + std::to_string(i + 1);
     state.counters[key + "_ms"] = theirs[i].wall * 1e3;
     state.counters[key + "_ratio"] = best.wall / theirs[i].wall;
@@ -284,6 +311,15 @@ void BM_Frame(benchmark::State& state, FrameCase c, std::string name) {
   // of the last: the output's storage is reused, not faulted in afresh each time.
   PF_Err err = 0;
   harness::RenderResult frame;
+  harness::RenderRequest oneThreadRequest(&layer, 0);
+  oneThreadRequest.options.iterateThreads = 1;
+  harness::RenderResult oneThreadFrame;
+  if (c.threads > 1) {
+    baselines.push_back({kOursOnOneThread, [&] {
+                           instance.Render(oneThreadRequest, oneThreadFrame);
+                           if (oneThreadFrame.err) err = oneThreadFrame.err;
+                         }});
+  }
   Compare(
       state, name,
       [&] {
@@ -377,9 +413,15 @@ void BM_Resample(benchmark::State& state, Size size, Depth depth, Filter filter,
   }
   baseline::SetThreads(threads);
   harness::RowPool pool(threads);
+  harness::RowPool onePool(1);
   bool ok = true;
+  if (threads > 1) {
+    baselines.push_back({kOursOnOneThread, [&] {
+                           ok = stages::ResampleFrame(*context, input, map, output, onePool) && ok;
+                         }});
+  }
   Compare(
-      state, name, [&] { ok = stages::ResampleFrame(*context, input, map, output, pool); },
+      state, name, [&] { ok = stages::ResampleFrame(*context, input, map, output, pool) && ok; },
       baselines);
   OverrideCpuFeatures(QueryCpuFeatures());
   if (!ok) state.SkipWithError("resampling refused its inputs");
@@ -387,10 +429,6 @@ void BM_Resample(benchmark::State& state, Size size, Depth depth, Filter filter,
 }
 
 // ------------------------------------------------------------------ registration
-
-// Two iterations: a best of two already sheds most of a busy machine's noise, and a large
-// frame at the default lens takes seconds.
-constexpr int32_t kIterations = 2;
 
 // The quick set: every filter at every depth once (small frame, default lens, one thread),
 // every filter with the other two lenses, and the default filter on two threads and on the
@@ -413,7 +451,7 @@ void Add(const std::string& name, Args&&... args) {
   benchmark::RegisterBenchmark(name.c_str(), std::forward<Args>(args)..., name)
       ->Unit(benchmark::kMillisecond)
       ->UseManualTime()
-      ->Iterations(kIterations);
+      ->Iterations(1);  // Compare runs its own rounds
 }
 
 void Register(bool all) {
@@ -471,22 +509,37 @@ void Register(bool all) {
 }
 
 void PrintComparisons() {
-  if (!baseline::Available()) {
-    std::printf("\nBuilt without OpenCV: no ratios.\n");
-    return;
+  const auto scaling = [](const Comparison& c) { return c.baseline == kOursOnOneThread; };
+  if (!baseline::Available()) std::printf("\nBuilt without OpenCV: no ratios against it.\n");
+  if (std::any_of(comparisons.begin(), comparisons.end(),
+                  [&](const Comparison& c) { return !scaling(c); })) {
+    std::printf(
+        "\nours / OpenCV: best of each benchmark's rounds, the two timed turn"
+        " about; below 1, ours is faster.\nwall: elapsed time; cpu: processor time of"
+        " all threads, the steadier one on a busy machine.\n");
+    std::printf("%-46s %-44s %9s %9s %6s %9s %9s %6s\n", "benchmark", "OpenCV", "ours ms", "cv ms",
+                "wall", "ours cpu", "cv cpu", "cpu");
+    for (const Comparison& c : comparisons) {
+      if (scaling(c)) continue;
+      std::printf("%-46s %-44s %9.1f %9.1f %6.2f %9.1f %9.1f %6.2f\n", c.name.c_str(),
+                  c.baseline.c_str(), c.ours.wall * 1e3, c.theirs.wall * 1e3,
+                  c.ours.wall / c.theirs.wall, c.ours.cpu * 1e3, c.theirs.cpu * 1e3,
+                  c.ours.cpu / c.theirs.cpu);
+    }
   }
-  if (comparisons.empty()) return;
-  std::printf(
-      "\nours / OpenCV: best of each benchmark's iterations, the two timed turn"
-      " about; below 1, ours is faster.\nwall: elapsed time; cpu: processor time of"
-      " all threads, the steadier one on a busy machine.\n");
-  std::printf("%-46s %-44s %9s %9s %6s %9s %9s %6s\n", "benchmark", "OpenCV", "ours ms", "cv ms",
-              "wall", "ours cpu", "cv cpu", "cpu");
-  for (const Comparison& c : comparisons) {
-    std::printf("%-46s %-44s %9.1f %9.1f %6.2f %9.1f %9.1f %6.2f\n", c.name.c_str(),
-                c.baseline.c_str(), c.ours.wall * 1e3, c.theirs.wall * 1e3,
-                c.ours.wall / c.theirs.wall, c.ours.cpu * 1e3, c.theirs.cpu * 1e3,
-                c.ours.cpu / c.theirs.cpu);
+  if (std::any_of(comparisons.begin(), comparisons.end(), scaling)) {
+    std::printf(
+        "\nScaling: the same work on 1 thread and on the benchmark's threads, timed turn"
+        " about;\nwall: 1-thread time / threaded time (2 on two threads is perfect);"
+        " cpu: threaded / 1-thread processor time.\n");
+    std::printf("%-46s %9s %9s %6s %9s %9s %6s\n", "benchmark", "1 thr ms", "ms", "wall",
+                "1 thr cpu", "cpu", "cpu");
+    for (const Comparison& c : comparisons) {
+      if (!scaling(c)) continue;
+      std::printf("%-46s %9.1f %9.1f %6.2f %9.1f %9.1f %6.2f\n", c.name.c_str(),
+                  c.theirs.wall * 1e3, c.ours.wall * 1e3, c.theirs.wall / c.ours.wall,
+                  c.theirs.cpu * 1e3, c.ours.cpu * 1e3, c.ours.cpu / c.theirs.cpu);
+    }
   }
 }
 
