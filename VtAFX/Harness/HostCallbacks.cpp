@@ -218,11 +218,8 @@ PF_Err CheckoutLayerPixels(PF_ProgPtr effect_ref, A_long checkout_idL, PF_Effect
     if (c.id != checkout_idL) continue;
     const PF_LRect& r = c.result.result_rect;
     std::unique_ptr<World> world =
-        MakeWorld(r.right - r.left, r.bottom - r.top, scope->layer->depth, scope->rowPadding, 0,
-                  kPaddingByte, scope->worldMemory, scope->pool);
-    world->world.origin_x = r.left;
-    world->world.origin_y = r.top;
-    CopyImageToWorld(*scope->layer, *world, scope->pool);
+        MakeWorldOver(*scope->layer, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                      scope->rowPadding, 0, kPaddingByte, scope->worldMemory, scope->pool);
     scope->layerPixels.emplace_back(checkout_idL, world.get());
     *pixels = &world->world;
     scope->worlds.push_back(std::move(world));

@@ -119,8 +119,13 @@ std::unique_ptr<World> MakeWorld(int32_t width, int32_t height, Depth depth, int
                                  uint8_t fill, uint8_t paddingByte, WorldMemory* memory = nullptr,
                                  RowPool* pool = nullptr);
 
-// Fills `world` from the part of `image` that it covers (world origin in image pixels).
-void CopyImageToWorld(const Image& image, World& world, RowPool* pool = nullptr);
+// Makes a world as MakeWorld does, of the image's depth, its origin at (`originX`, `originY`)
+// in the image's pixels, holding the image's pixels where the image covers it and `fill`
+// elsewhere.
+std::unique_ptr<World> MakeWorldOver(const Image& image, int32_t originX, int32_t originY,
+                                     int32_t width, int32_t height, int32_t padding, uint8_t fill,
+                                     uint8_t paddingByte, WorldMemory* memory = nullptr,
+                                     RowPool* pool = nullptr);
 // The world's pixels as an image at the world's origin; the second form writes them into
 // `image`, whose storage is reused when it is large enough.
 Image WorldToImage(const World& world);

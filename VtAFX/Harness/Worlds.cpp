@@ -34,9 +34,15 @@ Image MakeImage(int32_t width, int32_t height, Depth depth) {
   return image;
 }
 
-std::unique_ptr<World> MakeWorld(int32_t width, int32_t height, Depth depth, int32_t padding,
-                                 uint8_t fill, uint8_t paddingByte, WorldMemory* memory,
-                                 RowPool* pool) {
+namespace {
+
+// The world of MakeWorld and MakeWorldOver: each row holds `image`'s pixels where the
+// image covers it (none without an image) and `fill` elsewhere, then its padding, every
+// byte written once: a frame's layer is memory-bound work the host does on every render.
+std::unique_ptr<World> BuildWorld(int32_t width, int32_t height, Depth depth, int32_t padding,
+                                  uint8_t fill, uint8_t paddingByte, const Image* image,
+                                  int32_t originX, int32_t originY, WorldMemory* memory,
+                                  RowPool* pool) {
   std::unique_ptr<World> w(new World);
   width = std::max(width, 0);
   height = std::max(height, 0);
@@ -52,10 +58,27 @@ std::unique_ptr<World> MakeWorld(int32_t width, int32_t height, Depth depth, int
   } else {
     w->bytes.reset(new uint8_t[std::max<size_t>(w->size, 1)]);
   }
+  // The columns the image covers, in world pixels; empty without an image.
+  int64_t x0 = 0, x1 = 0;
+  if (image != nullptr) {
+    x0 = std::max<int64_t>(0, -int64_t(originX));
+    x1 = std::min<int64_t>(width, int64_t(image->width) - originX);
+  }
   uint8_t* bytes = w->bytes.get();
   ShareRows(pool, height, [=](int32_t y) {
     uint8_t* row = bytes + size_t(y) * rowbytes;
-    std::memset(row, fill, rowPixels);
+    const int64_t sy = int64_t(y) + originY;
+    if (x1 > x0 && sy >= 0 && sy < image->height) {
+      const size_t left = size_t(x0) * pixel, right = size_t(x1) * pixel;
+      std::memset(row, fill, left);
+      std::memcpy(
+          row + left,
+          image->pixels.data() + (size_t(sy) * size_t(image->width) + size_t(x0 + originX)) * pixel,
+          right - left);
+      std::memset(row + right, fill, rowPixels - right);
+    } else {
+      std::memset(row, fill, rowPixels);
+    }
     if (y + 1 < height) std::memset(row + rowPixels, paddingByte, rowbytes - rowPixels);
   });
   w->depth = depth;
@@ -65,25 +88,26 @@ std::unique_ptr<World> MakeWorld(int32_t width, int32_t height, Depth depth, int
   world.rowbytes = A_long(rowbytes);
   world.width = width;
   world.height = height;
+  world.origin_x = originX;
+  world.origin_y = originY;
   world.extent_hint = PF_UnionableRect{0, 0, width, height};
   world.pix_aspect_ratio = PF_RationalScale{1, 1};
   return w;
 }
 
-void CopyImageToWorld(const Image& image, World& world, RowPool* pool) {
-  const PF_EffectWorld& w = world.world;
-  const size_t pixel = size_t(PixelBytes(world.depth));
-  ShareRows(pool, w.height, [&](int32_t y) {
-    const int32_t sy = y + w.origin_y;
-    if (sy < 0 || sy >= image.height) return;
-    const int32_t x0 = std::max(0, -w.origin_x);
-    const int32_t x1 = std::min(w.width, image.width - w.origin_x);
-    if (x1 <= x0) return;
-    std::memcpy(
-        world.bytes.get() + size_t(y) * size_t(w.rowbytes) + size_t(x0) * pixel,
-        image.pixels.data() + (size_t(sy) * size_t(image.width) + size_t(x0 + w.origin_x)) * pixel,
-        size_t(x1 - x0) * pixel);
-  });
+}  // namespace
+
+std::unique_ptr<World> MakeWorld(int32_t width, int32_t height, Depth depth, int32_t padding,
+                                 uint8_t fill, uint8_t paddingByte, WorldMemory* memory,
+                                 RowPool* pool) {
+  return BuildWorld(width, height, depth, padding, fill, paddingByte, nullptr, 0, 0, memory, pool);
+}
+
+std::unique_ptr<World> MakeWorldOver(const Image& image, int32_t originX, int32_t originY,
+                                     int32_t width, int32_t height, int32_t padding, uint8_t fill,
+                                     uint8_t paddingByte, WorldMemory* memory, RowPool* pool) {
+  return BuildWorld(width, height, image.depth, padding, fill, paddingByte, &image, originX,
+                    originY, memory, pool);
 }
 
 Image WorldToImage(const World& world) {

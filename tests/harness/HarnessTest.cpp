@@ -199,18 +199,16 @@ TEST(Worlds, PaddedRowsCopiesAndEmptyWorlds) {
 
   Image image = MakeImage(6, 4, Depth::k8);
   for (size_t i = 0; i < image.pixels.size(); ++i) image.pixels[i] = uint8_t(i);
-  const std::unique_ptr<World> part = MakeWorld(5, 4, Depth::k8, 2, 0xEE, 0xA5);
-  part->world.origin_x = 2;
-  part->world.origin_y = 1;
-  CopyImageToWorld(image, *part);
+  const std::unique_ptr<World> part = MakeWorldOver(image, -1, 1, 8, 4, 2, 0xEE, 0xA5);
   const Image back = WorldToImage(*part);
   const auto red = [&back](int32_t x, int32_t y) {
     return int(PixelAt<PF_Pixel8>(back, x, y)->red);
   };
-  // (0, 0) and (3, 2) are the image's (2, 1) and (5, 3); (4, 0) and (0, 3) lie outside it.
-  EXPECT_EQ(
-      std::vector<int>({back.originX, back.originY, red(0, 0), red(3, 2), red(4, 0), red(0, 3)}),
-      std::vector<int>({2, 1, (1 * 6 + 2) * 4 + 1, (3 * 6 + 5) * 4 + 1, 0xEE, 0xEE}));
+  // (1, 0) and (6, 2) are the image's (0, 1) and (5, 3); (0, 0), (7, 0) and (1, 3) lie
+  // outside it, left, right and below.
+  EXPECT_EQ(std::vector<int>({back.originX, back.originY, red(1, 0), red(6, 2), red(0, 0),
+                              red(7, 0), red(1, 3)}),
+            std::vector<int>({-1, 1, (1 * 6 + 0) * 4 + 1, (3 * 6 + 5) * 4 + 1, 0xEE, 0xEE, 0xEE}));
   EXPECT_TRUE(PaddingIntact(*part, 0xA5));
 
   for (auto size : {std::make_pair(0, 0), std::make_pair(0, 7), std::make_pair(-3, 2)}) {
