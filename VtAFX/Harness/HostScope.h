@@ -77,6 +77,10 @@ enum SuiteId : int32_t {
   kSuiteCount
 };
 
+// What a fault rule can target and the scope counts: the calls, then each suite's
+// acquisition and release.
+constexpr int32_t kCallTargets = kCallCount + 2 * kSuiteCount;
+
 struct SuiteEntry {
   const char* name;
   int32_t version;
@@ -158,14 +162,25 @@ struct CallScope {
 
   // Faults, compiled from the options.
   struct Rule {
-    int32_t target;  // a CallId, or kCallCount + 2 * suite (+1 for release)
+    int32_t target;  // below kCallTargets
     int32_t occurrence;
     PF_Err error;
   };
   std::vector<Rule> rules;
 
-  // Counters: calls per target (occurrences for the rules), and suite accounting.
-  std::atomic<int32_t> calls[kCallCount + 2 * kSuiteCount];
+  // Calls per target. A target that a rule names is counted in `calls`, one sequence in
+  // which its n-th occurrence is exact; every other one in the calling thread's own shard
+  // (in `calls` when it has none): the host's samplers are called once per pixel from
+  // every render thread, and one counter shared by all of them would cost more than the
+  // sampling.
+  bool ruled[kCallTargets] = {};
+  std::atomic<int32_t> calls[kCallTargets];
+  struct alignas(64) CallShard {
+    std::atomic<int32_t> calls[kCallTargets];
+  };
+  static constexpr int32_t kCallShards = 32;
+  CallShard shards[kCallShards];
+  // Suite accounting.
   struct SuiteCounters {
     std::atomic<int32_t> acquired{0}, refused{0}, released{0}, releaseFailed{0}, stray{0};
     std::atomic<int32_t> held{0};
@@ -217,7 +232,7 @@ struct CallScope {
 
   // Snapshot of the counters for a record; `start` is the snapshot at the command's start.
   struct Snapshot {
-    int32_t calls[kCallCount + 2 * kSuiteCount];
+    int32_t calls[kCallTargets];
     int32_t suite[kSuiteCount][5];
     int32_t unknown, checkouts, checkins, strayCheckins, created, disposed;
     size_t uiUpdates;
