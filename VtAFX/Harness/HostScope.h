@@ -175,8 +175,11 @@ struct CallScope {
   // sampling.
   bool ruled[kCallTargets] = {};
   std::atomic<int32_t> calls[kCallTargets];
-  struct alignas(64) CallShard {
+  // Padded, not aligned, apart: scopes live on the stack, which the Windows compiler does
+  // not align beyond 16 bytes.
+  struct CallShard {
     std::atomic<int32_t> calls[kCallTargets];
+    char apart[64];
   };
   static constexpr int32_t kCallShards = 32;
   CallShard shards[kCallShards];

@@ -22,7 +22,7 @@ struct RowPool::Job {
   const std::function<bool(int32_t)>* item = nullptr;
   int32_t count = 0;
   int32_t band = 1;
-  std::atomic<int32_t> next{0};               // first item of the next band to hand out
+  std::atomic<int64_t> next{0};  // first item of the next band (wide: bands overshoot the count)
   std::atomic<int32_t> stoppedAt{INT32_MAX};  // lowest item that returned false
   int32_t active = 0;                         // workers inside the job; guarded by the pool's mutex
   bool queued = true;                         // still in jobs_; guarded by the pool's mutex
@@ -59,10 +59,10 @@ void RowPool::Run(int32_t count, const std::function<bool(int32_t)>& item) {
 // lies wholly above it, and in a band taken before, only the items below it still run.
 void RowPool::RunBands(Job& job) {
   for (;;) {
-    const int32_t first = job.next.fetch_add(job.band, std::memory_order_relaxed);
+    const int64_t first = job.next.fetch_add(job.band, std::memory_order_relaxed);
     if (first >= job.count || first > job.stoppedAt.load(std::memory_order_relaxed)) return;
-    const int32_t end = std::min(job.count, first + job.band);
-    for (int32_t i = first; i < end; ++i) {
+    const int32_t end = int32_t(std::min<int64_t>(job.count, first + job.band));
+    for (int32_t i = int32_t(first); i < end; ++i) {
       int32_t stoppedAt = job.stoppedAt.load(std::memory_order_relaxed);
       if (i > stoppedAt) return;
       if (!(*job.item)(i)) {

@@ -428,6 +428,23 @@ void BM_Resample(benchmark::State& state, Size size, Depth depth, Filter filter,
   state.SetItemsProcessed(state.iterations() * int64_t(size.width) * size.height);
 }
 
+// The machine's own two-thread scaling, to read the others by: the same arithmetic in every
+// row and no memory traffic, the rows shared out on a pool as a frame's are. Where the cores
+// slow down when both are busy (a shared host, a turbo limit), no frame can scale better.
+void BM_Machine(benchmark::State& state, int32_t threads, std::string name) {
+  harness::RowPool pool(threads);
+  harness::RowPool onePool(1);
+  const auto run = [](harness::RowPool& on) {
+    on.Run(1080, [](int32_t row) {
+      double x = row;
+      for (int32_t i = 0; i < 10000; ++i) x = x * 1.0000001 + 0.1;
+      benchmark::DoNotOptimize(x);
+      return true;
+    });
+  };
+  Compare(state, name, [&] { run(pool); }, {{kOursOnOneThread, [&] { run(onePool); }}});
+}
+
 // ------------------------------------------------------------------ registration
 
 // The quick set: every filter at every depth once (small frame, default lens, one thread),
@@ -455,6 +472,7 @@ void Add(const std::string& name, Args&&... args) {
 }
 
 void Register(bool all) {
+  Add("Machine/arithmetic/threads:2", BM_Machine, 2);
   for (Lens lens : kLenses) {
     for (Size size : kSizes) {
       for (const Path& path : kPaths) {
