@@ -210,11 +210,12 @@ const char* const kOursOnOneThread = "ours on 1 thread";
 
 // Rounds of each benchmark: at least kMinRounds, then more until kRoundSeconds have passed
 // or kMaxRounds were run. A stage of a few milliseconds is at the mercy of one slow wake-up
-// or page fault, and a best of many shows what it costs; a round of a large frame at the
-// default lens takes a second, and three of them are enough.
-constexpr int32_t kMinRounds = 3;
+// or page fault, and a best of many shows what it costs. On a shared machine a core is now
+// and then slowed or taken away for a second or more, which fewer rounds of a large frame
+// (a second each at the default lens) would not outlast.
+constexpr int32_t kMinRounds = 5;
 constexpr int32_t kMaxRounds = 20;
-constexpr double kRoundSeconds = 1.0;
+constexpr double kRoundSeconds = 1.5;
 
 // Times `ours` and every baseline in turn, alternating which goes first, for as many rounds
 // as the rules above give, all in one iteration of the benchmark; reports our best wall time

@@ -130,8 +130,8 @@ std::vector<cv::Point2d> ChartLayout(int columns, int rows, ChartPattern pattern
 }
 
 // Finds the grid in the grey photo; on failure `seen` says how much of it was there.
-bool FindGrid(const cv::Mat& grey, cv::Size size, ChartPattern pattern,
-              std::vector<cv::Point2f>& found, size_t& seen) {
+bool FindGridOrThrow(const cv::Mat& grey, cv::Size size, ChartPattern pattern,
+                     std::vector<cv::Point2f>& found, size_t& seen) {
   cv::Mat grey8;
   grey.convertTo(grey8, CV_8U, 255.0);
   if (pattern == ChartPattern::Chessboard) {
@@ -168,6 +168,19 @@ bool FindGrid(const cv::Mat& grey, cv::Size size, ChartPattern pattern,
   cv::SimpleBlobDetector::create()->detect(grey8, blobs);
   seen = blobs.size();
   return false;
+}
+
+// As FindGridOrThrow, but a photo too small for the finders' windows, on which they assert
+// instead of searching, is one without the grid.
+bool FindGrid(const cv::Mat& grey, cv::Size size, ChartPattern pattern,
+              std::vector<cv::Point2f>& found, size_t& seen) {
+  try {
+    return FindGridOrThrow(grey, size, pattern, found, seen);
+  } catch (const cv::Exception&) {
+    found.clear();
+    seen = 0;
+    return false;
+  }
 }
 
 }  // namespace
