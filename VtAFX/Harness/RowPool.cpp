@@ -9,20 +9,22 @@ namespace {
 
 thread_local bool tOnWorker = false;
 
-// Items are handed out in bands of neighbouring ones, about this many bands per worker.
-// Neighbouring rows read the same source lines, so a worker that takes a band finds them in
-// its own cache, where workers taking alternate rows would each fetch every line (the
-// resampling of a frame scales 1.5x on two threads that way, 2x in bands). Several bands per
-// worker keep the load even when rows differ in cost, as rows outside the source do.
-constexpr int32_t kBandsPerWorker = 8;
+// Items are handed out in bands of neighbouring ones, each band the items left divided by
+// this many per worker: large bands first, single items at the end. Neighbouring rows read
+// the same source lines, so a worker that takes a band finds them in its own cache, where
+// workers taking alternate rows would each fetch every line (the resampling of a frame
+// scales 1.5x on two threads that way, 2x in bands). The shrinking bands bring the workers
+// to the end together when rows differ in cost, as rows far from a lens's centre do: bands
+// of one size leave a worker idle while the other finishes its last band.
+constexpr int32_t kSharesPerWorker = 2;
 
 }  // namespace
 
 struct RowPool::Job {
   const std::function<bool(int32_t)>* item = nullptr;
   int32_t count = 0;
-  int32_t band = 1;
-  std::atomic<int64_t> next{0};  // first item of the next band (wide: bands overshoot the count)
+  int32_t shares = 1;                         // a band is the items left divided by this
+  std::atomic<int32_t> next{0};               // first item of the next band
   std::atomic<int32_t> stoppedAt{INT32_MAX};  // lowest item that returned false
   int32_t active = 0;                         // workers inside the job; guarded by the pool's mutex
   bool queued = true;                         // still in jobs_; guarded by the pool's mutex
@@ -48,7 +50,7 @@ void RowPool::Run(int32_t count, const std::function<bool(int32_t)>& item) {
   Job job;
   job.item = &item;
   job.count = count;
-  job.band = std::max<int32_t>(1, count / (Threads() * kBandsPerWorker));
+  job.shares = Threads() * kSharesPerWorker;
   std::unique_lock<std::mutex> lock(mutex_);
   jobs_.push_back(&job);
   wake_.notify_all();
@@ -59,10 +61,13 @@ void RowPool::Run(int32_t count, const std::function<bool(int32_t)>& item) {
 // lies wholly above it, and in a band taken before, only the items below it still run.
 void RowPool::RunBands(Job& job) {
   for (;;) {
-    const int64_t first = job.next.fetch_add(job.band, std::memory_order_relaxed);
-    if (first >= job.count || first > job.stoppedAt.load(std::memory_order_relaxed)) return;
-    const int32_t end = int32_t(std::min<int64_t>(job.count, first + job.band));
-    for (int32_t i = int32_t(first); i < end; ++i) {
+    int32_t first = job.next.load(std::memory_order_relaxed);
+    int32_t end = 0;
+    do {
+      if (first >= job.count || first > job.stoppedAt.load(std::memory_order_relaxed)) return;
+      end = first + std::max<int32_t>(1, (job.count - first) / job.shares);
+    } while (!job.next.compare_exchange_weak(first, end, std::memory_order_relaxed));
+    for (int32_t i = first; i < end; ++i) {
       int32_t stoppedAt = job.stoppedAt.load(std::memory_order_relaxed);
       if (i > stoppedAt) return;
       if (!(*job.item)(i)) {
