@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
-#include <climits>
+#include <cstdint>
 
 namespace harness {
 namespace {
