@@ -198,15 +198,24 @@ struct Comparison {
   std::string name;
   std::string baseline;
   Timing ours, theirs;
+  bool scaling;  // the baseline is ours on one thread
 };
 std::vector<Comparison> comparisons;
 
-typedef std::vector<std::pair<std::string, std::function<void()>>> Baselines;
+// What a benchmark is timed against: OpenCV's counterparts, and for a benchmark on several
+// threads the same work of ours on one thread (`oursOnOneThread`), timed turn about with it
+// so that the scaling compares runs under the same load; a machine shared with others
+// drifts by tens of percent between benchmarks.
+struct Baseline {
+  std::string name;
+  std::function<void()> run;
+  bool oursOnOneThread = false;
+};
+typedef std::vector<Baseline> Baselines;
 
-// The rival of a benchmark on several threads that is the same work of ours on one thread,
-// timed turn about with it so that the two-thread scaling compares runs under the same
-// load; a machine shared with others drifts by tens of percent between benchmarks.
-const char* const kOursOnOneThread = "ours on 1 thread";
+Baseline OursOnOneThread(std::function<void()> run) {
+  return {"ours on 1 thread", std::move(run), true};
+}
 
 // Rounds of each benchmark: at least kMinRounds, then more until kRoundSeconds have passed
 // or kMaxRounds were run. A stage of a few milliseconds is at the mercy of one slow wake-up
@@ -232,7 +241,7 @@ void Compare(benchmark::State& state, const std::string& name, Ours&& ours,
       Timing mine;
       if (oursFirst) mine = Time(ours);
       for (size_t i = 0; i < baselines.size(); ++i) {
-        KeepBest(theirs[i], Time(baselines[i].second));
+        KeepBest(theirs[i], Time(baselines[i].run));
       }
       if (!oursFirst) mine = Time(ours);
       KeepBest(best, mine);
@@ -247,16 +256,16 @@ void Compare(benchmark::State& state, const std::string& name, Ours&& ours,
   state.counters["best_ms"] = best.wall * 1e3;
   state.counters["cpu_ms"] = best.cpu * 1e3;
   for (size_t i = 0; i < baselines.size(); ++i) {
-    if (baselines[i].first == kOursOnOneThread) {
+    const Baseline& b = baselines[i];
+    comparisons.push_back({name, b.name, best, theirs[i], b.oursOnOneThread});
+    if (b.oursOnOneThread) {
       state.counters["scaling"] = theirs[i].wall / best.wall;
-      comparisons.push_back({name, baselines[i].first, best, theirs[i]});
       continue;
     }
     const std::string key = i == 0 ? "cv" : "cv" + std::to_string(i + 1);
     state.counters[key + "_ms"] = theirs[i].wall * 1e3;
     state.counters[key + "_ratio"] = best.wall / theirs[i].wall;
     state.counters[key + "_cpu_ratio"] = best.cpu / theirs[i].cpu;
-    comparisons.push_back({name, baselines[i].first, best, theirs[i]});
   }
 }
 
@@ -316,10 +325,10 @@ void BM_Frame(benchmark::State& state, FrameCase c, std::string name) {
   oneThreadRequest.options.iterateThreads = 1;
   harness::RenderResult oneThreadFrame;
   if (c.threads > 1) {
-    baselines.push_back({kOursOnOneThread, [&] {
-                           instance.Render(oneThreadRequest, oneThreadFrame);
-                           if (oneThreadFrame.err) err = oneThreadFrame.err;
-                         }});
+    baselines.push_back(OursOnOneThread([&] {
+      instance.Render(oneThreadRequest, oneThreadFrame);
+      if (oneThreadFrame.err) err = oneThreadFrame.err;
+    }));
   }
   Compare(
       state, name,
@@ -417,9 +426,8 @@ void BM_Resample(benchmark::State& state, Size size, Depth depth, Filter filter,
   harness::RowPool onePool(1);
   bool ok = true;
   if (threads > 1) {
-    baselines.push_back({kOursOnOneThread, [&] {
-                           ok = stages::ResampleFrame(*context, input, map, output, onePool) && ok;
-                         }});
+    baselines.push_back(OursOnOneThread(
+        [&] { ok = stages::ResampleFrame(*context, input, map, output, onePool) && ok; }));
   }
   Compare(
       state, name, [&] { ok = stages::ResampleFrame(*context, input, map, output, pool) && ok; },
@@ -443,7 +451,7 @@ void BM_Machine(benchmark::State& state, int32_t threads, std::string name) {
       return true;
     });
   };
-  Compare(state, name, [&] { run(pool); }, {{kOursOnOneThread, [&] { run(onePool); }}});
+  Compare(state, name, [&] { run(pool); }, {OursOnOneThread([&] { run(onePool); })});
 }
 
 // ------------------------------------------------------------------ registration
@@ -528,7 +536,7 @@ void Register(bool all) {
 }
 
 void PrintComparisons() {
-  const auto scaling = [](const Comparison& c) { return c.baseline == kOursOnOneThread; };
+  const auto scaling = [](const Comparison& c) { return c.scaling; };
   if (!baseline::Available()) std::printf("\nBuilt without OpenCV: no ratios against it.\n");
   if (std::any_of(comparisons.begin(), comparisons.end(),
                   [&](const Comparison& c) { return !scaling(c); })) {
