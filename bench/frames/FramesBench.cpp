@@ -199,7 +199,7 @@ struct Comparison {
   std::string baseline;
   Timing ours, theirs;
   bool scaling;        // the baseline is ours on one thread
-  double medianRatio;  // of the rounds' wall times, theirs / ours, each round on its own
+  double medianRatio;  // of the rounds' wall times, theirs / ours
 };
 std::vector<Comparison> comparisons;
 
@@ -227,14 +227,10 @@ constexpr int32_t kMinRounds = 5;
 constexpr int32_t kMaxRounds = 20;
 constexpr double kRoundSeconds = 1.5;
 
-// Times `ours` and every baseline in turn, alternating which goes first, for as many rounds
-// as the rules above give, all in one iteration of the benchmark; reports our best wall time
-// as the iteration's, and the best times and ratios as counters and in the closing table.
-// The median of one round's wall-time ratios, theirs / ours. The best of each side is the
-// wrong estimate of a scaling: a lone core now and then runs a tenth faster for a while (the
-// host's other load, its clock), and the best one-thread round catches such a moment, while
-// a two-thread round waits for the slower of two cores. Rounds timed back to back share
-// their moment, and their median ignores the odd one out either way.
+// The median of the rounds' wall-time ratios, theirs / ours, each round on its own. Beside
+// the ratio of each side's best round it tells how much of the benchmark the machine was
+// busy: the best rounds show what the work costs when left alone, the median what it cost
+// on a typical round of this run.
 double MedianRatio(const std::vector<double>& theirs, const std::vector<double>& ours) {
   std::vector<double> ratios;
   for (size_t r = 0; r < ours.size(); ++r) ratios.push_back(theirs[r] / ours[r]);
@@ -243,6 +239,9 @@ double MedianRatio(const std::vector<double>& theirs, const std::vector<double>&
   return n == 0 ? 0.0 : n % 2 ? ratios[n / 2] : 0.5 * (ratios[n / 2 - 1] + ratios[n / 2]);
 }
 
+// Times `ours` and every baseline in turn, alternating which goes first, for as many rounds
+// as the rules above give, all in one iteration of the benchmark; reports our best wall time
+// as the iteration's, and the best times and ratios as counters and in the closing table.
 template <typename Ours>
 void Compare(benchmark::State& state, const std::string& name, Ours&& ours,
              const Baselines& baselines) {
@@ -279,7 +278,8 @@ void Compare(benchmark::State& state, const std::string& name, Ours&& ours,
     const double median = MedianRatio(theirWalls[i], ourWalls);
     comparisons.push_back({name, b.name, best, theirs[i], b.oursOnOneThread, median});
     if (b.oursOnOneThread) {
-      state.counters["scaling"] = median;
+      state.counters["scaling"] = theirs[i].wall / best.wall;
+      state.counters["scaling_median"] = median;
       continue;
     }
     const std::string key = i == 0 ? "cv" : "cv" + std::to_string(i + 1);
@@ -620,17 +620,16 @@ void PrintComparisons() {
   if (std::any_of(comparisons.begin(), comparisons.end(), scaling)) {
     std::printf(
         "\nScaling: the same work on 1 thread and on the benchmark's threads, timed turn"
-        " about;\nwall: median over the rounds of 1-thread time / threaded time (2 on two"
-        " threads is perfect);\nbest: the same of each side's best round; cpu: threaded /"
-        " 1-thread processor time, best rounds.\n");
+        " about;\nwall: 1-thread time / threaded time, best rounds (2 on two threads is"
+        " perfect); median: the same\nof each round on its own, the median; cpu: threaded /"
+        " 1-thread processor time.\n");
     std::printf("%-46s %9s %9s %6s %6s %9s %9s %6s\n", "benchmark", "1 thr ms", "ms", "wall",
-                "best", "1 thr cpu", "cpu", "cpu");
+                "median", "1 thr cpu", "cpu", "cpu");
     for (const Comparison& c : comparisons) {
       if (!scaling(c)) continue;
       std::printf("%-46s %9.1f %9.1f %6.2f %6.2f %9.1f %9.1f %6.2f\n", c.name.c_str(),
-                  c.theirs.wall * 1e3, c.ours.wall * 1e3, c.medianRatio,
-                  c.theirs.wall / c.ours.wall, c.theirs.cpu * 1e3, c.ours.cpu * 1e3,
-                  c.ours.cpu / c.theirs.cpu);
+                  c.theirs.wall * 1e3, c.ours.wall * 1e3, c.theirs.wall / c.ours.wall,
+                  c.medianRatio, c.theirs.cpu * 1e3, c.ours.cpu * 1e3, c.ours.cpu / c.theirs.cpu);
     }
   }
 }
