@@ -5,6 +5,7 @@
 #include "Host/ParamIndices.h"
 #include "Host/RenderSetUp.h"
 #include "Host/RowCallbacks.h"
+#include "Lens/LensModelTable.h"
 #include "Resampling/FilterKernelTables.h"
 #include "Resampling/FloatPacket.h"
 
@@ -17,17 +18,17 @@ double Sine(double x) { return std::sin(x); }
 }  // namespace
 
 int32_t LensModelChoice(Lens lens) {
-  return lens == Lens::kClosedForm ? 3 /* "Radial 4th-order" */
-                                   : 4 /* "Std. Radial 4th-order" */;
+  return LensModelOfKind(lens == Lens::kClosedForm ? ModelKind::Radial4 : ModelKind::StdRadial4)
+      ->popupPosition;
 }
 
 void ContextDeleter::operator()(RenderContext* context) const { DisposeRenderContext(context); }
 
-ContextPtr MakeContext(Lens lens, int32_t filterType, int32_t width, int32_t height) {
+ContextPtr MakeContext(Lens lens, FilterType filterType, int32_t width, int32_t height) {
   RenderParameterValues values{};
   values.lensModelChoice = LensModelChoice(lens);
-  values.distortMode = 1;
-  values.filterType = filterType;
+  values.distortMode = int32_t(DistortMode::RemoveWF2);
+  values.filterType = int32_t(filterType);
   values.pixelAspect = 1.0;
   values.squeeze = 1.0;
   values.zoom = 1.0;
@@ -78,7 +79,7 @@ void MapFrame(const RenderContext& context, SourceMap& map) {
 
 bool ResampleFrame(const RenderContext& context, const harness::Image& input, const SourceMap& map,
                    harness::Image& output, harness::RowPool& pool) {
-  if (context.filterType < 2 || context.filterType > 6 || output.depth != input.depth ||
+  if (context.plan.filterType == FilterType::BuiltIn || output.depth != input.depth ||
       output.width != map.width || output.height != map.height) {
     return false;
   }
@@ -89,8 +90,10 @@ bool ResampleFrame(const RenderContext& context, const harness::Image& input, co
   world.rowbytes = input.width * pixelBytes;
   SampleSource source;
   DescribeInput(context, world, input.pixels.data(), static_cast<int32_t>(input.depth), source);
-  const int32_t bits = static_cast<int32_t>(input.depth);
-  const BatchedSampler sampler = context.plan.samplers[bits == 8 ? 0 : bits == 16 ? 1 : 2];
+  const SampleDepth depth = input.depth == harness::Depth::k8    ? SampleDepth::Bits8
+                            : input.depth == harness::Depth::k16 ? SampleDepth::Bits16
+                                                                 : SampleDepth::Bits32;
+  const BatchedSampler sampler = context.plan.samplers[int32_t(depth)];
 
   pool.Run(map.height, [&](int32_t row) {
     PointPacket positions;

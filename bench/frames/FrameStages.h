@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Host/RenderContext.h"
+#include "Host/RenderPlan.h"
 #include "Image.h"
 #include "RowPool.h"
 
@@ -33,7 +34,7 @@ typedef std::unique_ptr<RenderContext, ContextDeleter> ContextPtr;
 // A render context as pre-render leaves it for a layer of width x height in "Remove WF2",
 // both sizes the layer's and the centre in its middle, with the process-wide kernel tables.
 // Null when it cannot be set up.
-ContextPtr MakeContext(Lens lens, int32_t filterType, int32_t width, int32_t height);
+ContextPtr MakeContext(Lens lens, FilterType filterType, int32_t width, int32_t height);
 
 // Source positions of every pixel of the context's output, row by row.
 struct SourceMap {

@@ -49,15 +49,17 @@ constexpr Lens kLenses[] = {Lens::kDefault, Lens::kClosedForm, Lens::kIdentity};
 // the host's built-in sampler is bilinear; Lanczos-2 and Mitchell-Netravali read 4 x 4
 // pixels as INTER_CUBIC does; Lanczos-3 reads 6 x 6, INTER_LANCZOS4 8 x 8.
 struct Filter {
-  int32_t type;
+  FilterType type;
   const char* name;
   Interpolation counterpart;
 };
-constexpr Filter kFilters[] = {
-    {1, "BuiltIn", Interpolation::kLinear},    {2, "Nearest", Interpolation::kNearest},
-    {3, "BiLinear", Interpolation::kLinear},   {4, "Lanczos2", Interpolation::kCubic},
-    {5, "Lanczos3", Interpolation::kLanczos4}, {6, "Mitchell", Interpolation::kCubic}};
-constexpr int32_t kDefaultFilter = 4;  // "Lanczos-2", the control's default
+constexpr Filter kFilters[] = {{FilterType::BuiltIn, "BuiltIn", Interpolation::kLinear},
+                               {FilterType::Nearest, "Nearest", Interpolation::kNearest},
+                               {FilterType::BiLinear, "BiLinear", Interpolation::kLinear},
+                               {FilterType::Lanczos2, "Lanczos2", Interpolation::kCubic},
+                               {FilterType::Lanczos3, "Lanczos3", Interpolation::kLanczos4},
+                               {FilterType::Mitchell, "Mitchell", Interpolation::kCubic}};
+constexpr FilterType kDefaultFilter = FilterType::Lanczos2;  // the control's default
 
 // The processor paths, forced through the feature word of the stages' own copy of the
 // effect, and for whole frames through the benchmarks' copy of the module. The lens lanes
@@ -310,7 +312,7 @@ void BM_Frame(benchmark::State& state, FrameCase c, std::string name) {
   harness::EffectInstance instance(*Module().host);
   instance.SetLayerSize(layer.width, layer.height);
   instance.SetValue(instance.FindParam("Lens Model"), {double(stages::LensModelChoice(c.lens))});
-  instance.SetValue(instance.FindParam("Filter Type"), {double(c.filter.type)});
+  instance.SetValue(instance.FindParam("Filter Type"), {double(int32_t(c.filter.type))});
   if (c.lens != Lens::kIdentity) {
     instance.SetValue(instance.FindParam("R4 C2"), {stages::kC2});
     instance.SetValue(instance.FindParam("R4 C4"), {stages::kC4});
@@ -365,7 +367,7 @@ void BM_Frame(benchmark::State& state, FrameCase c, std::string name) {
   }
   // OpenCV is handed the render's own source positions: resampled by the stages they must
   // give the rendered frame bit for bit (1), else the comparison compares other work (0).
-  if (c.filter.type != 1) {
+  if (c.filter.type != FilterType::BuiltIn) {
     const stages::SourceMap& map = Map(c.lens, c.size);
     stages::ContextPtr context =
         stages::MakeContext(c.lens, c.filter.type, c.size.width, c.size.height);
@@ -556,7 +558,8 @@ void Register(bool all) {
   for (Size size : kSizes) {
     for (Depth depth : kDepths) {
       for (const Filter& filter : kFilters) {
-        if (filter.type == 1) continue;  // the host's sampler: only whole frames have it
+        if (filter.type == FilterType::BuiltIn)
+          continue;  // the host's sampler: only whole frames have it
         if (!all && Large(size) && (filter.type != kDefaultFilter || depth != Depth::k8)) {
           continue;
         }
